@@ -1,0 +1,66 @@
+# The two commands a newcomer needs: `make run` and `make test`. Everything else is for developers.
+.PHONY: all deps build run test demo fuzz bench format install clean screenshots
+
+JOBS ?= $(shell nproc)
+BUILD := build
+TEST_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
+BENCH_BUILD := build-bench
+FUZZ_SECONDS ?= 20
+PREFIX ?= /usr/local/Tonewright
+DEMO_PROFILE ?= AiboLife 2 (210)
+
+all: build
+
+deps:
+	@./scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Builds the demo stick beside the sources (once; delete demo-stick/ to start over) and starts
+# the program there, so its open-file dialog opens on the demo stick's memstick.ind.
+run: build
+	@if [ -x $(BUILD)/Tonewright/MakeDemoStick ] && [ ! -d demo-stick ]; then \
+	    $(BUILD)/Tonewright/MakeDemoStick demo-stick "$(DEMO_PROFILE)" $(BUILD)/Tonewright/SOUNDS; fi
+	@mkdir -p demo-stick
+	@cd demo-stick && ../$(BUILD)/Tonewright/Tonewright
+
+demo: build
+	@rm -rf demo-stick
+	@$(BUILD)/Tonewright/MakeDemoStick demo-stick "$(DEMO_PROFILE)" $(BUILD)/Tonewright/SOUNDS
+
+test: deps
+	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" \
+	    -DTW_SANITIZE=ON -DTW_WERROR=ON >/dev/null
+	@cmake --build $(TEST_BUILD) -j $(JOBS)
+	@cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_FUZZ=ON \
+	    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer" >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@set -e; for f in $(FUZZ_BUILD)/tests/fuzz/*Fuzz; do \
+	    name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/findings/$$name; \
+	    echo "== $$name ($(FUZZ_SECONDS) s)"; \
+	    $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=0 -artifact_prefix=$(FUZZ_BUILD)/findings/$$name/ \
+	        $(FUZZ_BUILD)/findings/$$name $(FUZZ_BUILD)/tests/fuzz/corpus/$$name 2>&1 | tail -n 2; \
+	done
+
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS)
+	@$(BENCH_BUILD)/bench/TonewrightBench
+
+install: build
+	@mkdir -p "$(PREFIX)/SOUNDS"
+	@cp $(BUILD)/Tonewright/Tonewright "$(PREFIX)/"
+	@if [ -x $(BUILD)/Tonewright/Crushkit ]; then cp $(BUILD)/Tonewright/Crushkit "$(PREFIX)/"; fi
+	@cp -rn $(BUILD)/Tonewright/SOUNDS/. "$(PREFIX)/SOUNDS/" 2>/dev/null || true
+
+format:
+	@find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,16 @@
+#pragma once
+// Resource and control identifiers. The numbers are fixed: other tools address the controls by
+// them, and the dialog binds its members through them.
+
+#define IDD_ABOUT 100
+#define IDS_ABOUT_MENU 101
+#define IDD_CUSTOMIZE 102
+#define IDI_APP 128
+
+#define IDM_ABOUT 0x0010
+
+#define IDC_SOUND_TREE 1000
+#define IDC_REPLACEMENT_LIST 1001
+#define IDC_PREVIEW 1002
+#define IDC_SAVE 1003
+#define IDC_PROFILE_NAME 1004

@@ -1,0 +1,65 @@
+#pragma once
+// Everything modal that the program asks or tells the user: message boxes, the two yes/no
+// questions, the open-file dialog and the wait cursor. Tests answer through PromptScript, the
+// one seam where a person's answer is stood in for; everything else in a test runs for real.
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+// The caption of every message box: the executable's name without extension.
+const std::string& ApplicationTitle();
+void SetApplicationTitle(const std::string& title);
+
+// The window that owns message boxes and the open-file dialog (the customization dialog).
+void SetMainWindow(QWidget* window);
+QWidget* MainWindow();
+
+// Exclamation icon and an OK button.
+void ShowMessage(const std::string& text);
+// Yes and No buttons; true only for Yes.
+bool AskYesNo(const std::string& text);
+
+struct OpenFileRequest {
+    std::string title;
+    std::string initialFileName;
+    std::string defaultExtension; // without the dot
+    std::string filterDescription;
+    std::string nameFilter; // patterns offered, e.g. "*.ind *.IND"
+};
+
+// The open-file dialog, starting in the current folder; only an existing file can be chosen.
+// Returns the chosen file's full path, or nothing when the user cancels.
+std::optional<std::string> BrowseForOpenFile(const OpenFileRequest& request);
+
+// Shows the wait cursor while it lives.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// What a test sees of one modal prompt.
+struct ShownPrompt {
+    enum class Kind { Message, Question, OpenFile };
+    Kind kind;
+    std::string caption;
+    std::string text;    // the message, the question or the dialog's title
+    std::string buttons; // "OK", "Yes|No" or "Open|Cancel"
+};
+
+// While active, prompts are recorded instead of shown and answered from the queues: a question
+// with no queued answer is answered No, a file dialog with no queued name is cancelled.
+namespace PromptScript {
+void Activate();
+void Deactivate();
+bool Active();
+void SetNextAnswer(bool yes);
+void SetNextFileName(const std::string& path); // an empty text cancels the dialog
+const std::vector<ShownPrompt>& Shown();
+std::vector<std::string> ShownTexts();
+void Clear();
+} // namespace PromptScript
