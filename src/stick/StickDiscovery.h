@@ -1,0 +1,15 @@
+#pragma once
+// Finding the stick: the user picks its memstick.ind, its folder becomes the current directory,
+// and the folder is accepted only with a well-formed OPEN-R\APP\VERSION.
+#include "stick/ModelProfiles.h"
+
+#include <string>
+
+// Asks until a valid stick root is chosen (true, code filled) or the user cancels (false).
+bool LocateStick(SoftwareCode& code);
+// The open-file dialog for memstick.ind; false with an empty path when cancelled.
+bool BrowseForMemstickInd(std::string& path);
+// Reads the current directory's memstick.ind and VERSION; the code is untouched on false.
+bool ReadVersionFile(SoftwareCode& code);
+// The VERSION layout check over any byte source.
+bool ParseVersionFile(ByteSource& source, SoftwareCode& code);
