@@ -100,7 +100,7 @@ std::optional<std::string> BrowseForOpenFile(const OpenFileRequest& request) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(Q(request.defaultExtension));
-    dialog.setNameFilter(Q(request.filterDescription + " (" + request.nameFilter + ")"));
+    dialog.setNameFilter(Q(request.filter));
     dialog.selectFile(Q(request.initialFileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

@@ -25,8 +25,9 @@ struct OpenFileRequest {
     std::string title;
     std::string initialFileName;
     std::string defaultExtension; // without the dot
-    std::string filterDescription;
-    std::string nameFilter; // patterns offered, e.g. "*.ind *.IND"
+    // One filter entry, "Description (*.ext)". Matching ignores letter case, so a stick that
+    // stores MEMSTICK.IND is listed as well as one that stores memstick.ind.
+    std::string filter;
 };
 
 // The open-file dialog, starting in the current folder; only an existing file can be chosen.
