@@ -14,3 +14,8 @@
 #define IDC_PREVIEW 1002
 #define IDC_SAVE 1003
 #define IDC_PROFILE_NAME 1004
+
+// The string table.
+inline const char* LoadResourceString(int id) {
+    return id == IDS_ABOUT_MENU ? "&About Tonewright..." : "";
+}

@@ -1,12 +1,20 @@
 #include "app/CustomizeDlg.h"
 
 #include "Resource.h"
+#include "app/AboutDlg.h"
+#include "catalog/SoundCatalogs.h"
+#include "platform/Prompt.h"
+#include "stick/ModelProfiles.h"
+#include "stick/StickPreparation.h"
 
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 
-CCustomizeDlg::CCustomizeDlg(QWidget* parent) : CDialog(parent) {
+CCustomizeDlg::CCustomizeDlg(CustomizationState& state, QWidget* parent)
+    : CDialog(parent), m_state(state), m_appIcon(LoadAppIcon()) {
     setWindowTitle(QStringLiteral("Tonewright"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -32,7 +40,6 @@ void CCustomizeDlg::CreateControls() {
         QRect r = MapDialogRect(x, y, width, 1);
         r.setHeight(2);
         line->setGeometry(r);
-        return line;
     };
 
     // Template order is the tab order.
@@ -47,9 +54,11 @@ void CCustomizeDlg::CreateControls() {
     auto* soundLabel = new QLabel(QStringLiteral("Sound:"), this);
     place(soundLabel, 0, 7, 161, 24, 8);
 
+    // The template's height includes the opened list; the closed box is one line high.
     m_replacementList = new CComboBox(this);
-    QRect listRect = MapDialogRect(33, 159, 137, 14);
-    m_replacementList->setGeometry(listRect.x(), listRect.y(), listRect.width(), m_replacementList->sizeHint().height());
+    QRect listRect = MapDialogRect(33, 159, 137, 12);
+    listRect.setHeight(std::max(listRect.height(), m_replacementList->sizeHint().height()));
+    m_replacementList->setGeometry(listRect);
     SetControlId(m_replacementList, IDC_REPLACEMENT_LIST);
     m_replacementList->setMaxVisibleItems(12);
 
@@ -68,7 +77,6 @@ void CCustomizeDlg::CreateControls() {
     // Labels name the controls they introduce, for screen readers as for sighted users.
     soundLabel->setBuddy(m_replacementList);
     treeLabel->setBuddy(m_soundTree);
-    softwareLabel->setBuddy(profileName);
     m_soundTree->setAccessibleName(QStringLiteral("Aibo Sounds"));
     m_replacementList->setAccessibleName(QStringLiteral("Sound"));
     profileName->setAccessibleName(QStringLiteral("Software"));
@@ -78,16 +86,100 @@ void CCustomizeDlg::CreateControls() {
     setTabOrder(m_soundTree, m_replacementList);
     setTabOrder(m_replacementList, preview);
 
+    connect(save, &QPushButton::clicked, this, [this] { OnSave(); });
     connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+    connect(preview, &QPushButton::clicked, this, [this] { OnPreview(); });
+    m_soundTree->SetOnSelChanged([this] { OnTreeSelChanged(); });
+    m_soundTree->SetOnDblClk([this] { OnTreeDblClk(); });
+    m_replacementList->SetOnSelChange([this] { AssignFromList(m_state, *m_soundTree, *m_replacementList); });
 }
 
 bool CCustomizeDlg::OnInitDialog() {
+    // The desktop offers a program no window menu to extend, so the About entry lives in the
+    // dialog's own context menu.
+    m_systemMenu = new QMenu(this);
+    m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
+    const QString aboutText = QString::fromLatin1(LoadResourceString(IDS_ABOUT_MENU));
+    if (!aboutText.isEmpty()) {
+        m_systemMenu->addSeparator();
+        QAction* about = m_systemMenu->addAction(aboutText);
+        connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUT); });
+    }
+
+    setWindowIcon(m_appIcon);
+
+    if (!OpenStick(m_state)) {
+        EndDialog(IDCANCEL);
+        return true;
+    }
+    FillSoundTree();
+
     if (QWidget* save = GetDlgItem(IDC_SAVE)) {
         save->setFocus();
     }
     return true;
 }
 
+void CCustomizeDlg::FillSoundTree() {
+    const ModelProfile& profile = *m_state.ActiveProfile;
+    HTREEITEM parent = TVI_ROOT;
+    for (int i = 0; i < profile.catalogCount; ++i) {
+        const CatalogEntry& entry = profile.catalog[i];
+        HTREEITEM item = nullptr;
+        if (!IsStockSound(entry)) {
+            item = m_soundTree->InsertItem(entry.label, TVI_ROOT);
+            parent = item;
+        } else {
+            item = m_soundTree->InsertItem(entry.label, parent);
+        }
+        m_soundTree->SetItemData(item, i);
+    }
+}
+
+void CCustomizeDlg::OnTreeSelChanged() {
+    std::optional<SelectedSound> selected = SelectedEntry(m_state, *m_soundTree);
+    if (!selected || !IsStockSound(*selected->entry)) {
+        m_replacementList->SetCurSel(-1);
+        m_replacementList->EnableWindow(false);
+        return;
+    }
+    int index = 0;
+    if (selected->slot->has_value()) {
+        index = m_replacementList->FindStringExact(-1, **selected->slot);
+        if (index == CB_ERR) {
+            ShowMessage("Internal error: lost sound string");
+        }
+    }
+    m_replacementList->SetCurSel(index);
+    m_replacementList->EnableWindow(true);
+}
+
+void CCustomizeDlg::OnTreeDblClk() {
+    OnPreview();
+}
+
+void CCustomizeDlg::OnPreview() {}
+
+void CCustomizeDlg::OnSave() {}
+
 void CCustomizeDlg::OnCancel() {
+    if (m_state.Modified && !AskYesNo("Cancel and ignore changes?")) {
+        return;
+    }
     EndDialog(IDCANCEL);
+}
+
+void CCustomizeDlg::OnSysCommand(int command) {
+    if ((command & 0xFFF0) == IDM_ABOUT) {
+        CAboutDlg about(this);
+        about.DoModal();
+    }
+}
+
+void CCustomizeDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_systemMenu == nullptr || m_systemMenu->isEmpty()) {
+        return;
+    }
+    QPoint where = event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(QPoint(8, 8));
+    m_systemMenu->popup(where);
 }

@@ -26,7 +26,8 @@ bool CTonewrightApp::InitInstance() {
         ShowMessage(InstallationRefusalMessage);
         return false;
     }
-    CCustomizeDlg dlg;
+    static CustomizationState state;
+    CCustomizeDlg dlg(state);
     SetMainWindow(&dlg);
     dlg.DoModal();
     SetMainWindow(nullptr);
