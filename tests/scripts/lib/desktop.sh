@@ -1,0 +1,52 @@
+# Shared set-up for the scripted checks: a private X display, a private D-Bus session and the
+# accessibility bus, so the checks read the program's windows as assistive tools do.
+# Source this file; it defines start_desktop, stop_desktop and the ATSPI command.
+
+ATSPI="/usr/bin/python3 $(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/atspi.py"
+
+start_desktop() {
+    for tool in Xvfb dbus-daemon xdotool /usr/bin/python3 /usr/libexec/at-spi-bus-launcher; do
+        if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "$tool" ]; then
+            echo "skipped: $tool is not installed"
+            exit 77
+        fi
+    done
+    if ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
+        echo "skipped: pyatspi is not installed"
+        exit 77
+    fi
+    local n
+    for n in $(seq 91 140); do
+        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then break; fi
+    done
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=:$n
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    export XDG_RUNTIME_DIR=$(mktemp -d); chmod 700 "$XDG_RUNTIME_DIR"
+    eval "$(dbus-launch --sh-syntax)"
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+    ATSPI_PID=$!
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
+    unset QT_QPA_PLATFORM
+    sleep 0.5
+}
+
+stop_desktop() {
+    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "${ATSPI_PID:-}" ] && kill "$ATSPI_PID" 2>/dev/null
+    [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+    return 0
+}
+
+# Waits until the process has ended; fails after $2 seconds (default 10).
+wait_exit() {
+    local pid=$1 limit=${2:-10} i
+    for i in $(seq $((limit * 10))); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
+}
