@@ -1,0 +1,98 @@
+#include "stick/StickPreparation.h"
+
+#include "app/CustomizationState.h"
+#include "platform/ByteStream.h"
+#include "platform/FileOps.h"
+#include "platform/Prompt.h"
+#include "platform/StickPath.h"
+#include "stick/ModelProfiles.h"
+#include "stick/StickDiscovery.h"
+
+#include <filesystem>
+
+namespace {
+
+// Anything at all under this name, whether or not it can be read: a backup copy must never
+// land on top of it, and only a file we created ourselves may be taken back.
+bool NameTaken(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+// Makes the one-time copy of the configuration. Every save rebuilds the configuration from
+// this copy, and a copy that is present is never made again, so a half-written one would
+// spoil every later save: take it back when the copy fails.
+bool BackUpConfiguration(const std::string& mwcPath, const std::string& backupPath) {
+    const bool existedBefore = NameTaken(backupPath);
+    if (CopyFile(mwcPath, backupPath, true)) {
+        return true;
+    }
+    if (!existedBefore && NameTaken(backupPath)) {
+        RemoveFile(backupPath);
+    }
+    return false;
+}
+
+} // namespace
+
+bool FileExists(const std::string& path) {
+    // Folders open for reading on this system but not where the stick format comes from; a
+    // folder named like a file must not count as that file.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        return false;
+    }
+    return FileSource::Open(path) != nullptr;
+}
+
+std::string MakeBackupPath(const std::string& mwcPath) {
+    std::string path = mwcPath;
+    path.replace(path.size() >= 4 ? path.size() - 4 : 0, 4, ".ORG");
+    return path;
+}
+
+bool PrepareStick(CustomizationState& state) {
+    const ModelProfile* profile = state.ActiveProfile;
+    if (profile == nullptr) {
+        return false;
+    }
+    const std::string dataFolder = profile->dataFolder;
+    const std::string audioArchive = ResolveStickPath(dataFolder + "\\AUDIO.ODA");
+    const std::string motionArchive = ResolveStickPath(dataFolder + "\\MOTION.ODA");
+    const std::string ledArchive = ResolveStickPath(dataFolder + "\\LED.ODA");
+
+    // Only another tool writes motion or LED archives; our own earlier saves leave AUDIO.ODA
+    // alone, and that is no reason to ask.
+    if (FileExists(motionArchive) || FileExists(ledArchive)) {
+        if (!AskYesNo("This stick contains existing customization\n"
+                      "(probably from the AIBO Fun Pack)\n"
+                      "Do you want to delete the old customizations ?")) {
+            return false;
+        }
+        RemoveFile(audioArchive);
+        RemoveFile(motionArchive);
+        RemoveFile(ledArchive);
+    }
+
+    const std::string backupPath = ResolveStickPath(MakeBackupPath(profile->mwcPath));
+    if (!FileExists(backupPath) && !BackUpConfiguration(ResolveStickPath(profile->mwcPath), backupPath)) {
+        ShowMessage("Failed to backup original .MWC file\nStick may be write protected");
+        return false;
+    }
+
+    state.Assignments = AssignmentTable(static_cast<size_t>(profile->catalogCount));
+    return true;
+}
+
+bool OpenStick(CustomizationState& state) {
+    SoftwareCode code{};
+    if (!LocateStick(code)) {
+        return false;
+    }
+    // Read even when the code's rows need no model, so every stick is examined alike.
+    const int model = ReadRobotModel();
+    if (!SelectProfile(state, code, model)) {
+        return false;
+    }
+    return PrepareStick(state);
+}
