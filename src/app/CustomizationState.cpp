@@ -16,7 +16,8 @@ std::optional<SelectedSound> SelectedEntry(CustomizationState& state, const CTre
         index >= static_cast<int>(state.Assignments->size())) {
         return std::nullopt;
     }
-    return SelectedSound{&state.ActiveProfile->catalog[index], index, &(*state.Assignments)[static_cast<size_t>(index)]};
+    return SelectedSound{&state.ActiveProfile->catalog[index], index,
+                         &(*state.Assignments)[static_cast<size_t>(index)]};
 }
 
 void AssignFromList(CustomizationState& state, const CTreeCtrl& tree, const CComboBox& list) {

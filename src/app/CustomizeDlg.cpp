@@ -4,8 +4,10 @@
 #include "app/AboutDlg.h"
 #include "catalog/SoundCatalogs.h"
 #include "platform/Prompt.h"
+#include "sounds/CustomSoundLibrary.h"
 #include "stick/ModelProfiles.h"
 #include "stick/StickPreparation.h"
+#include "writer/CustomizationRecord.h"
 
 #include <QContextMenuEvent>
 #include <QFrame>
@@ -108,11 +110,18 @@ bool CCustomizeDlg::OnInitDialog() {
 
     setWindowIcon(m_appIcon);
 
-    if (!OpenStick(m_state)) {
+    // Everything this asks or reports comes up before the window is first shown; a stick that
+    // cannot be opened or a record that cannot be read ends the dialog there and then.
+    bool ready = OpenStick(m_state);
+    if (ready) {
+        FillReplacementList(*m_replacementList);
+        FillSoundTree();
+        ready = LoadCustomizationRecord(m_state, *m_replacementList);
+    }
+    if (!ready) {
         EndDialog(IDCANCEL);
         return true;
     }
-    FillSoundTree();
 
     if (QWidget* save = GetDlgItem(IDC_SAVE)) {
         save->setFocus();

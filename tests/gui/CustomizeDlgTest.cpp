@@ -1,0 +1,397 @@
+// Drives the real customization dialog on the offscreen platform: its initialisation, the tree
+// it fills from each catalog, the replacement list kept in step with the tree, the user's choices
+// and Cancel. Only the modal questions and the file dialog are answered by script.
+#include "app/CustomizeDlg.h"
+
+#include "Resource.h"
+#include "StickBuilder.h"
+#include "TempDir.h"
+#include "WaveBuilder.h"
+#include "app/InstallationPaths.h"
+#include "catalog/SoundCatalogs.h"
+#include "platform/Prompt.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Runs the dialog modally and calls `whileOpen` once it is on screen; the dialog's result is
+// returned. `whileOpen` must end the dialog (or leave it to the test's own actions).
+int RunModal(CCustomizeDlg& dlg, const std::function<void()>& whileOpen) {
+    SetMainWindow(&dlg);
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &dlg, [&] {
+        if (!dlg.isVisible()) {
+            return; // ended during initialisation, before it was ever shown
+        }
+        whileOpen();
+        if (dlg.isVisible()) {
+            dlg.EndDialog(IDCANCEL + 100); // the test forgot to end it: make that visible
+        }
+    });
+    timer.start(0);
+    int result = dlg.DoModal();
+    timer.stop();
+    SetMainWindow(nullptr);
+    return result;
+}
+
+QTreeWidgetItem* ItemAt(CTreeCtrl& tree, int top, int child = -1) {
+    QTreeWidgetItem* item = tree.topLevelItem(top);
+    return child < 0 ? item : item->child(child);
+}
+
+class CustomizeDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PromptScript::Activate();
+        SetApplicationTitle("Tonewright");
+        m_stick = m_dir / "stick";
+        SoundsFolder = m_dir / "SOUNDS";
+        WorkFolder = ProgramFolder = m_dir.Path();
+        ASSERT_TRUE(MakeFolders(SoundsFolder));
+        WaveDescription wave;
+        ASSERT_TRUE(WriteFileBytes(SoundsFolder + "/Bark.wav", BuildWave(wave)));
+        ASSERT_TRUE(WriteFileBytes(SoundsFolder + "/chirp.WAV", BuildWave(wave)));
+        ASSERT_TRUE(WriteFileText(SoundsFolder + "/Tune.mid", "MThd"));
+    }
+    void TearDown() override { PromptScript::Deactivate(); }
+
+    void BuildStick(const StickBuilder& builder) {
+        ASSERT_TRUE(builder.Build(m_stick));
+        PromptScript::SetNextFileName(builder.HostPath(m_stick, "MEMSTICK.IND"));
+    }
+
+    TempDir m_dir;
+    std::string m_stick;
+    CustomizationState m_state;
+};
+
+TEST_F(CustomizeDlgTest, OpensTheStickAndShowsItsSoftwareBeforeTheWindowAppears) {
+    BuildStick(StickBuilder(ProfileTable[2]));
+    CCustomizeDlg dlg(m_state);
+    bool shownWithContent = false;
+    int result = RunModal(dlg, [&] {
+        EXPECT_EQ(dlg.GetDlgItemText(IDC_PROFILE_NAME), "AiboLife 2 (210)");
+        EXPECT_EQ(dlg.SoundTree().topLevelItemCount(), 3);
+        EXPECT_EQ(dlg.ReplacementList().GetCount(), 4);
+        EXPECT_EQ(dlg.ReplacementList().GetLBText(0), "(default)");
+        EXPECT_FALSE(dlg.ReplacementList().isEnabled());
+        EXPECT_EQ(dlg.ReplacementList().GetCurSel(), -1);
+        EXPECT_EQ(dlg.SoundTree().GetSelectedItem(), nullptr);
+        EXPECT_EQ(dlg.focusWidget(), dlg.GetDlgItem(IDC_SAVE));
+        shownWithContent = true;
+        dlg.EndDialog(IDCANCEL);
+    });
+    EXPECT_TRUE(shownWithContent);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(m_state.ActiveProfile, &ProfileTable[2]);
+    ASSERT_TRUE(m_state.Assignments.has_value());
+    EXPECT_EQ(m_state.Assignments->size(), 51u);
+}
+
+TEST_F(CustomizeDlgTest, CancelledFileDialogEndsWithoutShowingTheWindow) {
+    PromptScript::SetNextFileName("");
+    CCustomizeDlg dlg(m_state);
+    bool shown = false;
+    int result = RunModal(dlg, [&] { shown = true; });
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(m_state.ActiveProfile, nullptr);
+    EXPECT_EQ(PromptScript::Shown().at(0).text, "Open MEMSTICK.IND file at root of OpenR directory");
+}
+
+TEST_F(CustomizeDlgTest, UnsupportedStickIsReportedAndEndsTheDialog) {
+    BuildStick(StickBuilder(ProfileTable[0]).Code({0x00, 0x01, 0x20, 0xFF}));
+    CCustomizeDlg dlg(m_state);
+    bool shown = false;
+    int result = RunModal(dlg, [&] { shown = true; });
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(PromptScript::ShownTexts().back(), "That memory stick is not supported by Tonewright");
+}
+
+TEST_F(CustomizeDlgTest, MalformedRecordIsReportedAfterTheListAndTreeAreFilled) {
+    ASSERT_TRUE(WriteFileBytes(SoundsFolder + "/bad.wav", {'R', 'I', 'F', 'F'}));
+    BuildStick(StickBuilder(ProfileTable[0]).Record("wake*=Bark.wav\r\nno equals sign\r\n"));
+    CCustomizeDlg dlg(m_state);
+    bool shown = false;
+    int result = RunModal(dlg, [&] { shown = true; });
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(result, IDCANCEL);
+    std::vector<std::string> texts = PromptScript::ShownTexts();
+    // The file dialog, the list's complaint, then the record's.
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[1], "WAVE file 'bad.wav' in bad format");
+    EXPECT_EQ(texts[2], "Bad format .UNS file");
+    EXPECT_EQ(dlg.SoundTree().topLevelItemCount(), 3);
+    // The line before the bad one was applied, and applying it was no change of the user's.
+    EXPECT_EQ((*m_state.Assignments)[1], std::optional<std::string>("Bark.wav"));
+    EXPECT_FALSE(m_state.Modified);
+}
+
+struct TreeCase {
+    int profile;
+    std::vector<std::pair<std::string, int>> groups; // header title and its child count
+};
+
+class CustomizeDlgTreeTest : public CustomizeDlgTest, public ::testing::WithParamInterface<TreeCase> {};
+
+TEST_P(CustomizeDlgTreeTest, TreeShowsTheCatalogGroupByGroupWithIndicesAsData) {
+    const ModelProfile& profile = ProfileTable[GetParam().profile];
+    BuildStick(StickBuilder(profile));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        CTreeCtrl& tree = dlg.SoundTree();
+        const auto& groups = GetParam().groups;
+        ASSERT_EQ(tree.topLevelItemCount(), static_cast<int>(groups.size()));
+        int index = 0;
+        for (int g = 0; g < tree.topLevelItemCount(); ++g) {
+            QTreeWidgetItem* header = tree.topLevelItem(g);
+            EXPECT_EQ(tree.GetItemText(header), groups[g].first);
+            EXPECT_EQ(tree.GetItemData(header), index);
+            EXPECT_FALSE(header->isExpanded());
+            ++index;
+            ASSERT_EQ(header->childCount(), groups[g].second) << groups[g].first;
+            for (int c = 0; c < header->childCount(); ++c, ++index) {
+                EXPECT_EQ(tree.GetItemData(header->child(c)), index);
+                EXPECT_EQ(tree.GetItemText(header->child(c)), profile.catalog[index].label);
+            }
+        }
+        EXPECT_EQ(index, profile.catalogCount);
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCatalog, CustomizeDlgTreeTest,
+    ::testing::Values(TreeCase{0, {{"AIBO GENERAL", 16}, {"AIBO WANTS", 8}, {"AIBO MOODS", 24}}},
+                      TreeCase{1, {{"AIBO GENERAL", 10}, {"AIBO WANTS", 9}, {"AIBO MOODS - not yet implemented", 0}}},
+                      TreeCase{3, {{"AIBO GENERAL", 16}, {"AIBO WANTS", 8}, {"AIBO MOODS", 24}}},
+                      TreeCase{4, {{"AIBO GENERAL", 5}, {"AIBO WANTS", 6}, {"AIBO MOODS - not yet implemented", 0}}},
+                      TreeCase{6,
+                               {{"My Pink Ball and others", 29},
+                                {"Playing", 31},
+                                {"Status", 9},
+                                {"Interacting", 30},
+                                {"Emotions", 15},
+                                {"Reactions", 10},
+                                {"Self Charge", 26},
+                                {"General Voice", 16}}}),
+    [](const ::testing::TestParamInfo<TreeCase>& info) { return "Profile" + std::to_string(info.param.profile); });
+
+TEST_F(CustomizeDlgTest, ThreeDisgustRowsAreSeparateSounds) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        CTreeCtrl& tree = dlg.SoundTree();
+        QTreeWidgetItem* moods = ItemAt(tree, 2);
+        std::vector<int> disgust;
+        for (int c = 0; c < moods->childCount(); ++c) {
+            if (tree.GetItemText(moods->child(c)) == "Disgust 1") {
+                disgust.push_back(static_cast<int>(tree.GetItemData(moods->child(c))));
+            }
+        }
+        EXPECT_EQ(disgust, (std::vector<int>{42, 43, 44}));
+        // A choice for the second of them fills slot 43 only.
+        tree.SelectItem(moods->child(16));
+        CComboBox& list = dlg.ReplacementList();
+        list.SetCurSel(list.FindStringExact(-1, "Tune.mid"));
+        Q_EMIT list.activated(list.GetCurSel());
+        EXPECT_FALSE((*m_state.Assignments)[42].has_value());
+        EXPECT_EQ((*m_state.Assignments)[43], std::optional<std::string>("Tune.mid"));
+        EXPECT_FALSE((*m_state.Assignments)[44].has_value());
+        PromptScript::SetNextAnswer(true);
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+TEST_F(CustomizeDlgTest, ListFollowsTheTreeSelection) {
+    BuildStick(StickBuilder(ProfileTable[0]).Record("hakken_ball=CHIRP.wav\r\n"));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        CTreeCtrl& tree = dlg.SoundTree();
+        CComboBox& list = dlg.ReplacementList();
+        tree.SelectItem(ItemAt(tree, 0, 0)); // Wakeup Tune, no assignment
+        EXPECT_TRUE(list.isEnabled());
+        EXPECT_EQ(list.GetCurSel(), 0);
+        tree.SelectItem(ItemAt(tree, 0, 1)); // See Ball, assigned by the record in other letters
+        EXPECT_TRUE(list.isEnabled());
+        EXPECT_EQ(list.GetLBText(list.GetCurSel()), "chirp.WAV");
+        tree.SelectItem(ItemAt(tree, 1)); // a header
+        EXPECT_FALSE(list.isEnabled());
+        EXPECT_EQ(list.GetCurSel(), -1);
+        tree.SelectItem(nullptr);
+        EXPECT_FALSE(list.isEnabled());
+        // None of that was a choice of the user's.
+        EXPECT_FALSE(m_state.Modified);
+        dlg.EndDialog(IDCANCEL);
+    });
+    EXPECT_EQ(PromptScript::ShownTexts().size(), 1u); // the file dialog only
+}
+
+TEST_F(CustomizeDlgTest, AssignmentMissingFromTheListIsReportedAndTheListShowsNothing) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        (*m_state.Assignments)[2] = "gone.wav";
+        dlg.SoundTree().SelectItem(ItemAt(dlg.SoundTree(), 0, 1));
+        EXPECT_EQ(PromptScript::ShownTexts().back(), "Internal error: lost sound string");
+        EXPECT_EQ(dlg.ReplacementList().GetCurSel(), -1);
+        EXPECT_TRUE(dlg.ReplacementList().isEnabled());
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+TEST_F(CustomizeDlgTest, KeyboardChoiceInTheListIsTheUsersAndSetsModified) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        CTreeCtrl& tree = dlg.SoundTree();
+        CComboBox& list = dlg.ReplacementList();
+        tree.SelectItem(ItemAt(tree, 0, 0));
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_Down); // "(default)" -> the first file
+        EXPECT_TRUE(m_state.Modified);
+        EXPECT_EQ((*m_state.Assignments)[1], std::optional<std::string>(list.GetLBText(1)));
+        QTest::keyClick(&list, Qt::Key_Up); // back to "(default)": the slot empties
+        EXPECT_FALSE((*m_state.Assignments)[1].has_value());
+        PromptScript::SetNextAnswer(true);
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+TEST_F(CustomizeDlgTest, ChoosingDefaultForAnUnassignedSoundStillCountsAsAChange) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        dlg.SoundTree().SelectItem(ItemAt(dlg.SoundTree(), 0, 0));
+        Q_EMIT dlg.ReplacementList().activated(0);
+        EXPECT_TRUE(m_state.Modified);
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+TEST_F(CustomizeDlgTest, ListChoiceWithAHeaderSelectedChangesNothing) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        dlg.SoundTree().SelectItem(ItemAt(dlg.SoundTree(), 0));
+        dlg.ReplacementList().SetCurSel(1);
+        Q_EMIT dlg.ReplacementList().activated(1);
+        EXPECT_FALSE(m_state.Modified);
+        for (const auto& slot : *m_state.Assignments) {
+            EXPECT_FALSE(slot.has_value());
+        }
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+TEST_F(CustomizeDlgTest, CancelWithoutChangesClosesAtOnce) {
+    BuildStick(StickBuilder(ProfileTable[0]).Record("wake*=Bark.wav\r\n"));
+    CCustomizeDlg dlg(m_state);
+    int result = RunModal(dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Escape); });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(PromptScript::ShownTexts().size(), 1u); // no question
+}
+
+TEST_F(CustomizeDlgTest, CancelAfterAChoiceAsksAndNoKeepsEverything) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    int result = RunModal(dlg, [&] {
+        dlg.SoundTree().SelectItem(ItemAt(dlg.SoundTree(), 0, 0));
+        Q_EMIT dlg.ReplacementList().activated(0);
+        PromptScript::SetNextAnswer(false);
+        static_cast<QPushButton*>(dlg.GetDlgItem(IDCANCEL))->click();
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(PromptScript::Shown().back().text, "Cancel and ignore changes?");
+        EXPECT_EQ(PromptScript::Shown().back().buttons, "Yes|No");
+        EXPECT_TRUE(m_state.Modified);
+        dlg.close(); // the window's close button asks as well
+        EXPECT_TRUE(dlg.isVisible());
+        PromptScript::SetNextAnswer(true);
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST_F(CustomizeDlgTest, EnterDoesNotEndTheDialog) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        dlg.SoundTree().setFocus();
+        QTest::keyClick(&dlg.SoundTree(), Qt::Key_Return);
+        QTest::keyClick(&dlg, Qt::Key_Enter);
+        EXPECT_TRUE(dlg.isVisible());
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+TEST_F(CustomizeDlgTest, TabOrderFollowsTheTemplate) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        std::vector<QWidget*> expected = {dlg.GetDlgItem(IDC_SAVE), dlg.GetDlgItem(IDCANCEL),
+                                          dlg.GetDlgItem(IDC_SOUND_TREE), dlg.GetDlgItem(IDC_REPLACEMENT_LIST),
+                                          dlg.GetDlgItem(IDC_PREVIEW)};
+        // The list is disabled until a sound is chosen, so the chain skips it then.
+        dlg.SoundTree().SelectItem(ItemAt(dlg.SoundTree(), 0, 0));
+        QWidget* w = dlg.GetDlgItem(IDC_SAVE);
+        for (size_t i = 1; i < expected.size(); ++i) {
+            w = w->nextInFocusChain();
+            while (w->focusPolicy() == Qt::NoFocus || !w->isEnabled()) {
+                w = w->nextInFocusChain();
+            }
+            EXPECT_EQ(w, expected[i]) << "stop " << i;
+        }
+        EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+TEST_F(CustomizeDlgTest, AboutOpensFromTheContextMenuAndReturns) {
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    std::string aboutTitle;
+    std::string aboutText;
+    RunModal(dlg, [&] {
+        QMenu* menu = dlg.SystemMenu();
+        ASSERT_NE(menu, nullptr);
+        QList<QAction*> actions = menu->actions();
+        ASSERT_EQ(actions.size(), 2);
+        EXPECT_TRUE(actions[0]->isSeparator());
+        EXPECT_EQ(actions[1]->text().toStdString(), "&About Tonewright...");
+        // Shift+F10 opens the menu from the keyboard.
+        QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(5, 5), dlg.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&dlg, &keyboard);
+        EXPECT_TRUE(menu->isVisible());
+        menu->hide();
+        QTimer::singleShot(0, [&] {
+            auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr);
+            aboutTitle = about->windowTitle().toStdString();
+            for (QLabel* label : about->findChildren<QLabel*>()) {
+                if (!label->text().isEmpty()) {
+                    aboutText = label->text().toStdString();
+                }
+            }
+            QTest::keyClick(about, Qt::Key_Return);
+        });
+        actions[1]->trigger();
+        EXPECT_TRUE(dlg.isVisible());
+        dlg.EndDialog(IDCANCEL);
+    });
+    EXPECT_EQ(aboutTitle, "About Tonewright");
+    EXPECT_EQ(aboutText, "Tonewright Version 2.0.02");
+}
+
+} // namespace
