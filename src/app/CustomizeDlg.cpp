@@ -8,6 +8,7 @@
 #include "stick/ModelProfiles.h"
 #include "stick/StickPreparation.h"
 #include "writer/CustomizationRecord.h"
+#include "writer/SavePipeline.h"
 
 #include <QContextMenuEvent>
 #include <QFrame>
@@ -169,7 +170,18 @@ void CCustomizeDlg::OnTreeDblClk() {
 
 void CCustomizeDlg::OnPreview() {}
 
-void CCustomizeDlg::OnSave() {}
+void CCustomizeDlg::OnSave() {
+    switch (SaveCustomization(m_state)) {
+    case SaveOutcome::Saved:
+        EndDialog(IDOK);
+        break;
+    case SaveOutcome::NothingChanged:
+        EndDialog(IDCANCEL);
+        break;
+    case SaveOutcome::KeepOpen:
+        break;
+    }
+}
 
 void CCustomizeDlg::OnCancel() {
     if (m_state.Modified && !AskYesNo("Cancel and ignore changes?")) {

@@ -1,0 +1,156 @@
+#include "platform/SafeFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, const void* data, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0 && errno == EINTR) {
+            continue;
+        }
+        if (w <= 0) {
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// The rename itself must reach the device too, or a power cut can bring back the old name.
+void SyncFolder(const std::string& folder) {
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+}
+
+} // namespace
+
+// Unbuffered on purpose: every byte handed over is on its way to the device, and a failed write
+// (a full stick) is seen at the call that caused it.
+class SafeFile::TempSink : public ByteSink {
+public:
+    explicit TempSink(int fd) : m_fd(fd) {}
+    size_t Write(const void* data, size_t n) override {
+        if (m_failed || !WriteAll(m_fd, data, n)) {
+            m_failed = true;
+            return 0;
+        }
+        return n;
+    }
+    bool Close() override { return !m_failed; }
+    bool Failed() const { return m_failed; }
+
+private:
+    int m_fd;
+    bool m_failed = false;
+};
+
+SafeFile::SafeFile(std::string targetPath) : m_target(std::move(targetPath)) {}
+
+SafeFile::~SafeFile() {
+    Discard();
+}
+
+bool SafeFile::Open() {
+    Discard();
+    std::string pattern = FolderOf(m_target) + "/." + NameOf(m_target) + ".XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    m_fd = mkostemp(name.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        return false;
+    }
+    m_tempPath = name.data();
+    // The new file takes the old one's permissions, or the usual ones for a new file.
+    struct stat st {};
+    mode_t mode = 0644;
+    if (stat(m_target.c_str(), &st) == 0) {
+        mode = (st.st_mode & 07777) | S_IWUSR;
+    }
+    fchmod(m_fd, mode);
+    m_sink = std::make_unique<TempSink>(m_fd);
+    return true;
+}
+
+ByteSink& SafeFile::Sink() {
+    return *m_sink;
+}
+
+bool SafeFile::Commit() {
+    if (m_fd < 0) {
+        return false;
+    }
+    bool ok = !static_cast<TempSink&>(*m_sink).Failed();
+    ok = ok && fsync(m_fd) == 0;
+    ok = close(m_fd) == 0 && ok;
+    m_fd = -1;
+    if (ok && std::rename(m_tempPath.c_str(), m_target.c_str()) == 0) {
+        SyncFolder(FolderOf(m_target));
+        m_tempPath.clear();
+        m_sink.reset();
+        return true;
+    }
+    Discard();
+    return false;
+}
+
+void SafeFile::Discard() {
+    if (m_fd >= 0) {
+        close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tempPath.empty()) {
+        unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+    }
+    m_sink.reset();
+}
+
+bool ReplaceFileSafely(const std::string& source, const std::string& target) {
+    int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return false;
+    }
+    SafeFile out(target);
+    bool ok = out.Open();
+    char buffer[65536];
+    while (ok) {
+        ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ok = false;
+        }
+        if (n <= 0) {
+            break;
+        }
+        ok = out.Sink().Write(buffer, static_cast<size_t>(n)) == static_cast<size_t>(n);
+    }
+    close(in);
+    return ok && out.Commit();
+}

@@ -1,0 +1,149 @@
+#include "writer/SavePipeline.h"
+
+#include "app/CustomizationState.h"
+#include "app/InstallationPaths.h"
+#include "platform/FileOps.h"
+#include "platform/Prompt.h"
+#include "platform/SafeFile.h"
+#include "platform/StickPath.h"
+#include "stick/ModelProfiles.h"
+#include "stick/StickPreparation.h"
+#include "writer/AudioOda.h"
+#include "writer/CompressorBridge.h"
+#include "writer/CustomSoundRegistry.h"
+#include "writer/CustomizationRecord.h"
+#include "writer/MwcRewriter.h"
+
+#include <cstdio>
+
+namespace {
+
+// Packs every assigned replacement, once per custom sound name, into the archive. The archive is
+// written beside the old one and renamed over it only when complete.
+int32_t SaveCustomSounds(const CustomizationState& state, const std::string& archivePath) {
+    CustomSoundRegistry registry(SoundsFolder);
+    registry.ClearCustomSounds();
+    for (const std::optional<std::string>& slot : *state.Assignments) {
+        if (slot) {
+            registry.RegisterCustomSound(*slot);
+        }
+    }
+    if (registry.Count() == 0) {
+        RemoveFile(ResolveStickPath(archivePath));
+        return 0;
+    }
+    SafeFile archive(ResolveStickPath(archivePath));
+    if (!archive.Open()) {
+        return -1;
+    }
+    int32_t written = WriteAudioOda(registry, archive.Sink());
+    if (written < 0 || !archive.Commit()) {
+        return -1;
+    }
+    return written;
+}
+
+bool SaveRecord(const CustomizationState& state, const std::string& recordPath) {
+    SafeFile record(ResolveStickPath(recordPath));
+    // A record that could not be written in full is as good as none: the next run would
+    // forget choices the user believes saved, so it is reported instead of the summary.
+    return record.Open() && WriteCustomizationRecord(state, record.Sink()) && record.Commit();
+}
+
+} // namespace
+
+std::string PlainCopyPath() {
+    return WorkFolder + "/$TMP$.MWC";
+}
+
+std::string PackedCopyPath() {
+    return PlainCopyPath() + ".gz";
+}
+
+std::string RewrittenPath() {
+    return WorkFolder + "/$TMP$.ODA";
+}
+
+std::string PackedResultPath() {
+    return RewrittenPath() + ".gz";
+}
+
+SaveOutcome SaveCustomization(CustomizationState& state) {
+    if (!state.Modified) {
+        ShowMessage("Nothing changed, nothing saved");
+        return SaveOutcome::NothingChanged;
+    }
+    const ModelProfile& profile = *state.ActiveProfile;
+    std::string summary = "Saved Custom Sounds\n";
+
+    const std::string archivePath = std::string(profile.dataFolder) + "\\AUDIO.ODA";
+    int32_t sounds = SaveCustomSounds(state, archivePath);
+    if (sounds == -1) {
+        ShowMessage("ERROR: Failed to save custom sounds to AUDIO.ODA file");
+        return SaveOutcome::KeepOpen;
+    }
+    char line[600];
+    std::snprintf(line, sizeof line, "   %d custom sounds saved to AUDIO.ODA (uncompressed)\n", sounds);
+    summary += line;
+
+    // The configuration is always rebuilt from the backup, so saves never stack.
+    state.ModifiedEntryCount = 0;
+    const std::string backup = ResolveStickPath(MakeBackupPath(profile.mwcPath));
+    const std::string plain = PlainCopyPath();
+    const std::string packed = PackedCopyPath();
+    if (!CopyFile(backup, packed, false)) {
+        ShowMessage("ERROR: Error finding .MWC file");
+        return SaveOutcome::KeepOpen;
+    }
+    // A file left by an interrupted run must not pass for the tool's output.
+    RemoveFile(plain);
+    RunCompressor(packed, "-d");
+    if (!FileExists(plain)) {
+        RemoveFile(plain);
+        RemoveFile(packed);
+        ShowMessage("ERROR: Error uncompressing .MWC file");
+        return SaveOutcome::KeepOpen;
+    }
+
+    const std::string rewritten = RewrittenPath();
+    int rewrite = RewriteMwcEntries(plain, rewritten, SoundNameSubstitution(state));
+    RemoveFile(plain);
+    if (rewrite == -1) {
+        ShowMessage("ERROR: Failed to save updated entries to .MWC file");
+        RemoveFile(rewritten);
+        return SaveOutcome::KeepOpen;
+    }
+
+    const std::string packedResult = PackedResultPath();
+    RemoveFile(packedResult);
+    RunCompressor(rewritten, "-6");
+    if (!FileExists(packedResult)) {
+        RemoveFile(rewritten);
+        RemoveFile(packedResult);
+        ShowMessage("ERROR: Error compressing .MWC file");
+        return SaveOutcome::KeepOpen;
+    }
+
+    const std::string mwc = ResolveStickPath(profile.mwcPath);
+    ClearReadOnly(mwc);
+    // Written beside the old file and renamed over it: the robot finds either the old
+    // configuration or the new one, never a torn one.
+    if (!ReplaceFileSafely(packedResult, mwc)) {
+        ShowMessage("ERROR: Error copying new .MWC file to stick");
+        return SaveOutcome::KeepOpen;
+    }
+    RemoveFile(packedResult);
+    std::snprintf(line, sizeof line, "   %d modified entries saved to %s (compressed)\n", state.ModifiedEntryCount,
+                  profile.mwcPath);
+    summary += line;
+
+    const std::string recordPath = MakeRecordPath(profile.mwcPath);
+    if (!SaveRecord(state, recordPath)) {
+        ShowMessage("ERROR: Error creating summary file");
+        return SaveOutcome::KeepOpen;
+    }
+    summary += "   customization info saved in " + recordPath + "\n";
+    summary += "\nTry it out in your AIBO";
+    ShowMessage(summary);
+    return SaveOutcome::Saved;
+}
