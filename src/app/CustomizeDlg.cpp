@@ -89,6 +89,13 @@ void CCustomizeDlg::CreateControls() {
     setTabOrder(m_soundTree, m_replacementList);
     setTabOrder(m_replacementList, preview);
 
+    // No button is the default, not even the focused one: Enter never ends the dialog, so no
+    // choice is lost and nothing is saved by a stray key. Space pushes the focused button.
+    for (QPushButton* button : {save, cancel, preview}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
     connect(save, &QPushButton::clicked, this, [this] { OnSave(); });
     connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
     connect(preview, &QPushButton::clicked, this, [this] { OnPreview(); });

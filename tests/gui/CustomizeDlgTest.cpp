@@ -328,10 +328,15 @@ TEST_F(CustomizeDlgTest, EnterDoesNotEndTheDialog) {
     BuildStick(StickBuilder(ProfileTable[0]));
     CCustomizeDlg dlg(m_state);
     RunModal(dlg, [&] {
-        dlg.SoundTree().setFocus();
+        dlg.SoundTree().SelectItem(ItemAt(dlg.SoundTree(), 0, 0));
         QTest::keyClick(&dlg.SoundTree(), Qt::Key_Return);
+        for (int id : {IDC_SAVE, IDCANCEL, IDC_PREVIEW}) {
+            QTest::keyClick(dlg.GetDlgItem(id), Qt::Key_Return);
+            QTest::keyClick(dlg.GetDlgItem(id), Qt::Key_Enter);
+        }
         QTest::keyClick(&dlg, Qt::Key_Enter);
         EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(PromptScript::ShownTexts().size(), 1u); // nothing but the file dialog
         dlg.EndDialog(IDCANCEL);
     });
 }
