@@ -1,0 +1,325 @@
+#include "stick/StickDiscovery.h"
+
+#include "StickBuilder.h"
+#include "TempDir.h"
+#include "platform/ByteStream.h"
+#include "platform/FileOps.h"
+#include "platform/Prompt.h"
+#include "platform/StickPath.h"
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kDialogTitle = "Open MEMSTICK.IND file at root of OpenR directory";
+const SoftwareCode kUntouched{0xEE, 0xEE, 0xEE, 0xEE};
+
+bool Parse(const std::vector<uint8_t>& bytes, SoftwareCode& code) {
+    MemorySource source(bytes.data(), bytes.size());
+    return ParseVersionFile(source, code);
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::canonical(path, ec).string();
+}
+
+size_t CountOpenFileDialogs() {
+    size_t count = 0;
+    for (const ShownPrompt& prompt : PromptScript::Shown()) {
+        if (prompt.kind == ShownPrompt::Kind::OpenFile) {
+            EXPECT_EQ(prompt.text, kDialogTitle);
+            EXPECT_EQ(prompt.buttons, "Open|Cancel");
+            ++count;
+        }
+    }
+    return count;
+}
+
+size_t CountOtherPrompts() {
+    return PromptScript::Shown().size() - CountOpenFileDialogs();
+}
+
+} // namespace
+
+// --- The VERSION layout, over bytes in memory ---
+
+TEST(VersionFileLayout, EmptyCommentPutsTheSecondBlockAtSixteen) {
+    const std::vector<uint8_t> bytes = {
+        'V',  'E',  'R',  'S',  // first block magic
+        0x01, 0x00, 0x00, 0x00, // must be 1
+        'C',  'O',  'M',  'E',  // comment magic
+        0x00, 0x00, 0x00, 0x00, // N = 0: no comment
+        'V',  'E',  'R',  'S',  // second block magic, at 16 + N
+        0x08, 0x00, 0x00, 0x00, // must be 8
+        0x00, 0x01, 0x11, 0x42, // the software code, fourth byte included
+        0x00, 0x02, 0x00, 0x00, // further version bytes, content ignored
+    };
+    SoftwareCode code = kUntouched;
+    ASSERT_TRUE(Parse(bytes, code));
+    EXPECT_EQ(code, (SoftwareCode{0x00, 0x01, 0x11, 0x42}));
+}
+
+TEST(VersionFileLayout, CommentIsSkippedWhateverItHolds) {
+    VersionSpec spec;
+    spec.code = {0x00, 0x01, 0x30, 0xFF};
+    // A comment that looks like a second block must not be taken for one.
+    spec.comment = "VERS\x08\x00\x00\x00" + std::string(4993, 'c');
+    SoftwareCode code = kUntouched;
+    ASSERT_TRUE(Parse(BuildVersionFile(spec), code));
+    EXPECT_EQ(code, spec.code);
+}
+
+TEST(VersionFileLayout, BytesAfterTheSecondBlockAreIgnored) {
+    VersionSpec spec;
+    spec.code = {0x00, 0x01, 0x0B, 0xFF};
+    spec.trailing = {'j', 'u', 'n', 'k', 0x00, 0xFF};
+    spec.extra = {0xFF, 0xFF, 0xFF, 0xFF};
+    SoftwareCode code = kUntouched;
+    ASSERT_TRUE(Parse(BuildVersionFile(spec), code));
+    EXPECT_EQ(code, spec.code);
+}
+
+// One rule of the layout broken per case.
+struct BrokenVersion {
+    const char* name;
+    std::function<void(VersionSpec&)> breakIt;
+};
+
+void PrintTo(const BrokenVersion& value, std::ostream* out) {
+    *out << value.name;
+}
+
+class BrokenVersionFile : public ::testing::TestWithParam<BrokenVersion> {
+protected:
+    VersionSpec Spec() const {
+        VersionSpec spec;
+        spec.comment = std::string(17, 'c'); // N = 17
+        GetParam().breakIt(spec);
+        return spec;
+    }
+};
+
+TEST_P(BrokenVersionFile, IsRefusedAndLeavesTheCodeUntouched) {
+    SoftwareCode code = kUntouched;
+    EXPECT_FALSE(Parse(BuildVersionFile(Spec()), code));
+    EXPECT_EQ(code, kUntouched);
+}
+
+TEST_P(BrokenVersionFile, OnAStickBringsTheDialogBackWithoutAMessage) {
+    TempDir dir;
+    const std::string root = dir / "stick";
+    StickBuilder stick;
+    stick.Version(Spec());
+    ASSERT_TRUE(stick.Build(root));
+
+    PromptScript::Activate();
+    PromptScript::SetNextFileName(stick.HostPath(root, "MEMSTICK.IND"));
+    PromptScript::SetNextFileName(""); // cancel the second dialog
+    SoftwareCode code = kUntouched;
+    EXPECT_FALSE(LocateStick(code));
+    EXPECT_EQ(code, kUntouched);
+    EXPECT_EQ(CountOpenFileDialogs(), 2u);
+    EXPECT_EQ(CountOtherPrompts(), 0u);
+    // The folder last chosen stays the current one, valid or not.
+    EXPECT_EQ(Canonical(CurrentDirectory()), Canonical(root));
+    PromptScript::Deactivate();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachRule, BrokenVersionFile,
+    ::testing::Values(BrokenVersion{"FirstMagic", [](VersionSpec& s) { s.firstMagic = "VERX"; }},
+                      BrokenVersion{"FirstMagicInLowerCase", [](VersionSpec& s) { s.firstMagic = "vers"; }},
+                      BrokenVersion{"FirstIntegerTwo", [](VersionSpec& s) { s.firstValue = 2; }},
+                      BrokenVersion{"FirstIntegerZero", [](VersionSpec& s) { s.firstValue = 0; }},
+                      BrokenVersion{"CommentMagic", [](VersionSpec& s) { s.commentMagic = "COMM"; }},
+                      BrokenVersion{"SecondMagic", [](VersionSpec& s) { s.secondMagic = "VERZ"; }},
+                      BrokenVersion{"SecondIntegerSeven", [](VersionSpec& s) { s.secondValue = 7; }},
+                      BrokenVersion{"SecondIntegerNine", [](VersionSpec& s) { s.secondValue = 9; }},
+                      BrokenVersion{"CommentLengthOneShort", [](VersionSpec& s) { s.commentLength = 16; }},
+                      BrokenVersion{"CommentLengthPastTheEnd", [](VersionSpec& s) { s.commentLength = 1000; }},
+                      BrokenVersion{"CommentLengthLargest", [](VersionSpec& s) { s.commentLength = 0xFFFFFFFFu; }},
+                      BrokenVersion{"CommentLengthNegativeIfSigned",
+                                    [](VersionSpec& s) { s.commentLength = 0xFFFFFFF0u; }},
+                      BrokenVersion{"EndsBeforeTheVersionBytes", [](VersionSpec& s) { s.truncateAt = 28 + 17; }},
+                      BrokenVersion{"EndsOneByteShort", [](VersionSpec& s) { s.truncateAt = 31 + 17; }},
+                      BrokenVersion{"EndsAfterTheComment", [](VersionSpec& s) { s.truncateAt = 16 + 17; }},
+                      BrokenVersion{"EndsInsideTheFirstBlock", [](VersionSpec& s) { s.truncateAt = 15; }},
+                      BrokenVersion{"Empty", [](VersionSpec& s) { s.truncateAt = 0; }}),
+    [](const ::testing::TestParamInfo<BrokenVersion>& info) { return std::string(info.param.name); });
+
+// --- Finding the stick through the open-file dialog ---
+
+class LocateStickTest : public ::testing::Test {
+protected:
+    void SetUp() override { PromptScript::Activate(); }
+    void TearDown() override { PromptScript::Deactivate(); }
+
+    std::string Build(const StickBuilder& stick, const std::string& name = "stick") {
+        std::string root = m_dir / name;
+        EXPECT_TRUE(stick.Build(root));
+        return root;
+    }
+
+    TempDir m_dir;
+};
+
+TEST_F(LocateStickTest, ValidStickIsAcceptedAtTheFirstAttempt) {
+    StickBuilder stick(ProfileTable[4]);
+    const std::string root = Build(stick);
+    PromptScript::SetNextFileName(stick.HostPath(root, "MEMSTICK.IND"));
+
+    SoftwareCode code = kUntouched;
+    ASSERT_TRUE(LocateStick(code));
+    EXPECT_EQ(code, ProfileTable[4].softwareCode);
+    EXPECT_EQ(CountOpenFileDialogs(), 1u);
+    EXPECT_EQ(CountOtherPrompts(), 0u);
+    EXPECT_EQ(Canonical(CurrentDirectory()), Canonical(root));
+    // Stick paths now resolve on the stick.
+    EXPECT_TRUE(PathExists(ResolveStickPath("OPEN-R\\APP\\VERSION")));
+}
+
+TEST_F(LocateStickTest, AnyFileInTheRootFolderWillDo) {
+    StickBuilder stick;
+    const std::string root = Build(stick);
+    ASSERT_TRUE(WriteFileText(root + "/README.TXT", "not the marker file"));
+    PromptScript::SetNextFileName(root + "/README.TXT");
+
+    SoftwareCode code = kUntouched;
+    ASSERT_TRUE(LocateStick(code));
+    EXPECT_EQ(code, ProfileTable[0].softwareCode);
+}
+
+class MarkerFileSpelling : public LocateStickTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(MarkerFileSpelling, IsFoundWhateverTheLetterCase) {
+    StickBuilder stick(ProfileTable[1]);
+    stick.MemstickName(GetParam());
+    const std::string root = Build(stick);
+    PromptScript::SetNextFileName(stick.HostPath(root, GetParam()));
+
+    SoftwareCode code = kUntouched;
+    ASSERT_TRUE(LocateStick(code));
+    EXPECT_EQ(code, ProfileTable[1].softwareCode);
+    EXPECT_EQ(CountOpenFileDialogs(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spellings, MarkerFileSpelling,
+                         ::testing::Values("MEMSTICK.IND", "memstick.ind", "MemStick.Ind"));
+
+TEST_F(LocateStickTest, LowerCaseStickIsAccepted) {
+    StickBuilder stick(ProfileTable[2]);
+    stick.LowerCaseNames();
+    const std::string root = Build(stick);
+    ASSERT_TRUE(PathExists(root + "/open-r/app/version"));
+    PromptScript::SetNextFileName(root + "/memstick.ind");
+
+    SoftwareCode code = kUntouched;
+    ASSERT_TRUE(LocateStick(code));
+    EXPECT_EQ(code, ProfileTable[2].softwareCode);
+}
+
+TEST_F(LocateStickTest, FolderWithoutVersionIsAskedForAgainThenCancelled) {
+    StickBuilder stick;
+    stick.NoVersion();
+    const std::string root = Build(stick);
+    PromptScript::SetNextFileName(root + "/MEMSTICK.IND");
+    PromptScript::SetNextFileName("");
+
+    SoftwareCode code = kUntouched;
+    EXPECT_FALSE(LocateStick(code));
+    EXPECT_EQ(code, kUntouched);
+    EXPECT_EQ(CountOpenFileDialogs(), 2u);
+    EXPECT_EQ(CountOtherPrompts(), 0u);
+    EXPECT_EQ(Canonical(CurrentDirectory()), Canonical(root));
+}
+
+TEST_F(LocateStickTest, FolderWithoutMarkerFileIsAskedForAgain) {
+    StickBuilder stick;
+    stick.NoMemstick();
+    const std::string root = Build(stick);
+    ASSERT_TRUE(WriteFileText(root + "/other.ind", ""));
+    PromptScript::SetNextFileName(root + "/other.ind");
+
+    SoftwareCode code = kUntouched;
+    EXPECT_FALSE(LocateStick(code));
+    EXPECT_EQ(code, kUntouched);
+    EXPECT_EQ(CountOpenFileDialogs(), 2u);
+}
+
+TEST_F(LocateStickTest, MarkerFolderInsteadOfFileDoesNotCount) {
+    StickBuilder stick;
+    stick.NoMemstick();
+    const std::string root = Build(stick);
+    ASSERT_TRUE(MakeFolders(root + "/memstick.ind"));
+    ASSERT_TRUE(ChangeDirectory(root));
+
+    SoftwareCode code = kUntouched;
+    EXPECT_FALSE(ReadVersionFile(code));
+    EXPECT_EQ(code, kUntouched);
+}
+
+TEST_F(LocateStickTest, VersionFolderInsteadOfFileDoesNotCount) {
+    StickBuilder stick;
+    stick.NoVersion();
+    const std::string root = Build(stick);
+    ASSERT_TRUE(MakeFolders(root + "/OPEN-R/APP/VERSION"));
+    ASSERT_TRUE(ChangeDirectory(root));
+
+    SoftwareCode code = kUntouched;
+    EXPECT_FALSE(ReadVersionFile(code));
+    EXPECT_EQ(code, kUntouched);
+}
+
+TEST_F(LocateStickTest, ValidStickAfterAnInvalidOneIsAccepted) {
+    StickBuilder broken;
+    broken.NoVersion();
+    const std::string wrong = Build(broken, "wrong");
+    StickBuilder stick(ProfileTable[6]);
+    const std::string right = Build(stick, "right");
+    PromptScript::SetNextFileName(wrong + "/MEMSTICK.IND");
+    PromptScript::SetNextFileName(right + "/MEMSTICK.IND");
+
+    SoftwareCode code = kUntouched;
+    ASSERT_TRUE(LocateStick(code));
+    EXPECT_EQ(code, ProfileTable[6].softwareCode);
+    EXPECT_EQ(CountOpenFileDialogs(), 2u);
+    EXPECT_EQ(Canonical(CurrentDirectory()), Canonical(right));
+}
+
+TEST_F(LocateStickTest, CancelAtOnceReturnsFalseWithoutAMessage) {
+    SoftwareCode code = kUntouched;
+    EXPECT_FALSE(LocateStick(code));
+    EXPECT_EQ(code, kUntouched);
+    EXPECT_EQ(CountOpenFileDialogs(), 1u);
+    EXPECT_EQ(CountOtherPrompts(), 0u);
+}
+
+TEST_F(LocateStickTest, FolderThatCannotBeEnteredIsNotConfusedWithTheCurrentOne) {
+    // We sit in a valid stick; a choice in a folder we cannot change to must not open it.
+    StickBuilder stick;
+    const std::string root = Build(stick);
+    ASSERT_TRUE(ChangeDirectory(root));
+    PromptScript::SetNextFileName(m_dir / "gone/MEMSTICK.IND");
+    PromptScript::SetNextFileName("");
+
+    SoftwareCode code = kUntouched;
+    EXPECT_FALSE(LocateStick(code));
+    EXPECT_EQ(code, kUntouched);
+    EXPECT_EQ(CountOpenFileDialogs(), 2u);
+}
+
+TEST_F(LocateStickTest, BrowseFillsThePathOrEmptiesItOnCancel) {
+    PromptScript::SetNextFileName("/media/stick/MEMSTICK.IND");
+    std::string path = "previous";
+    ASSERT_TRUE(BrowseForMemstickInd(path));
+    EXPECT_EQ(path, "/media/stick/MEMSTICK.IND");
+
+    PromptScript::SetNextFileName("");
+    EXPECT_FALSE(BrowseForMemstickInd(path));
+    EXPECT_EQ(path, "");
+    ASSERT_EQ(CountOpenFileDialogs(), 2u);
+    EXPECT_EQ(PromptScript::Shown()[0].caption, ApplicationTitle());
+}
