@@ -1,0 +1,248 @@
+#include "writer/AudioOda.h"
+
+#include "FailSink.h"
+#include "TempDir.h"
+#include "platform/Endian.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+class AudioOdaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MakeFolders(m_sounds));
+        // Stick paths are relative to the stick root, the current directory.
+        ASSERT_TRUE(MakeFolders(m_dir / "stick/OPEN-R/MW/DATA/P"));
+        ASSERT_EQ(chdir((m_dir / "stick").c_str()), 0);
+    }
+
+    std::vector<uint8_t> AddSound(const std::string& name, size_t size) {
+        std::vector<uint8_t> bytes(size);
+        for (size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<uint8_t>(i * 13 + name[0]);
+        }
+        EXPECT_TRUE(WriteFileBytes(m_sounds + "/" + name, bytes));
+        return bytes;
+    }
+
+    std::vector<uint8_t> WriteToMemory(int32_t expected) {
+        MemorySink sink;
+        EXPECT_EQ(WriteAudioOda(m_registry, sink), expected);
+        return sink.Bytes();
+    }
+
+    TempDir m_dir;
+    std::string m_sounds = m_dir / "SOUNDS";
+    CustomSoundRegistry m_registry{m_sounds};
+    const std::string m_archive = "OPEN-R\\MW\\DATA\\P\\AUDIO.ODA";
+    const std::string m_archiveFile = m_dir / "stick/OPEN-R/MW/DATA/P/AUDIO.ODA";
+};
+
+// The fields of the archive's table entry `i`.
+struct EntryFields {
+    std::string type;
+    std::string name;
+    uint32_t dataOffset;
+    uint32_t dataSize;
+};
+
+EntryFields EntryAt(const std::vector<uint8_t>& archive, size_t i) {
+    const uint8_t* row = archive.data() + OdaHeaderSize + OdaEntrySize * i;
+    return {std::string(reinterpret_cast<const char*>(row), 4),
+            std::string(reinterpret_cast<const char*>(row + 4), strnlen(reinterpret_cast<const char*>(row + 4), 128)),
+            ReadLE32(row + 132), ReadLE32(row + 136)};
+}
+
+TEST_F(AudioOdaTest, OneWavFileGivesTheArchiveByteForByte) {
+    std::vector<uint8_t> sound = AddSound("Bark.WAV", 1000);
+    ASSERT_TRUE(m_registry.RegisterCustomSound("Bark.WAV"));
+    std::vector<uint8_t> archive = WriteToMemory(1);
+    ASSERT_EQ(archive.size(), 1208u);
+
+    const uint8_t header[64] = {
+        'O', 'D', 'A', 'R', // magic
+        0,   0,             // 16-bit 0
+        3,   0,             // 16-bit 3
+        1,   0,   0,   0,   // entryCount 1
+        144, 0,   0,   0,   // entrySize 144
+        // 48 bytes of zero follow
+    };
+    EXPECT_EQ(std::memcmp(archive.data(), header, sizeof header), 0);
+
+    uint8_t entry[144] = {
+        'W', 'A', 'V', 'E',              // type
+        'u', '_', 'b', 'a', 'r', 'k', 0, // name, zero-filled to 128 bytes
+    };
+    const uint8_t placement[12] = {
+        208, 0, 0, 0, // dataOffset 64 + 144
+        232, 3, 0, 0, // dataSize 1000
+        0,   0, 0, 0, // reserved
+    };
+    std::memcpy(entry + 132, placement, sizeof placement);
+    EXPECT_EQ(std::memcmp(archive.data() + 64, entry, sizeof entry), 0);
+
+    EXPECT_EQ(std::vector<uint8_t>(archive.begin() + 208, archive.end()), sound);
+}
+
+TEST_F(AudioOdaTest, DataFollowEachOtherInRegistryOrder) {
+    std::vector<uint8_t> first = AddSound("one.wav", 100);
+    std::vector<uint8_t> second = AddSound("Two.MID", 50);
+    ASSERT_TRUE(m_registry.RegisterCustomSound("one.wav"));
+    ASSERT_TRUE(m_registry.RegisterCustomSound("Two.MID"));
+    std::vector<uint8_t> archive = WriteToMemory(2);
+
+    ASSERT_EQ(archive.size(), 64u + 288u + 150u);
+    EXPECT_EQ(ReadLE32(archive.data() + 8), 2u);
+    EntryFields a = EntryAt(archive, 0);
+    EntryFields b = EntryAt(archive, 1);
+    EXPECT_EQ(a.type, "WAVE");
+    EXPECT_EQ(a.name, "u_one");
+    EXPECT_EQ(a.dataOffset, 352u);
+    EXPECT_EQ(a.dataSize, 100u);
+    EXPECT_EQ(b.type, "MIDI");
+    EXPECT_EQ(b.name, "u_two");
+    EXPECT_EQ(b.dataOffset, 452u);
+    EXPECT_EQ(b.dataSize, 50u);
+    EXPECT_EQ(std::vector<uint8_t>(archive.begin() + 352, archive.begin() + 452), first);
+    EXPECT_EQ(std::vector<uint8_t>(archive.begin() + 452, archive.end()), second);
+}
+
+TEST_F(AudioOdaTest, AFileAssignedSeveralTimesIsPackedOnce) {
+    AddSound("Bark.WAV", 10);
+    for (int i = 0; i < 4; ++i) {
+        m_registry.RegisterCustomSound("Bark.WAV");
+    }
+    EXPECT_EQ(WriteToMemory(1).size(), 64u + 144u + 10u);
+}
+
+TEST_F(AudioOdaTest, OnlyTheFirstOfTwoFilesWithOneCustomSoundNameIsPacked) {
+    std::vector<uint8_t> wav = AddSound("Sample.wav", 30);
+    AddSound("sample.mid", 20);
+    m_registry.RegisterCustomSound("Sample.wav");
+    m_registry.RegisterCustomSound("sample.mid");
+    std::vector<uint8_t> archive = WriteToMemory(1);
+    EXPECT_EQ(EntryAt(archive, 0).name, "u_sample");
+    EXPECT_EQ(EntryAt(archive, 0).type, "WAVE");
+    EXPECT_EQ(std::vector<uint8_t>(archive.begin() + 208, archive.end()), wav);
+}
+
+TEST_F(AudioOdaTest, AFileNamedWithSeveralDotsIsPackedFromItsOwnFile) {
+    std::vector<uint8_t> song = AddSound("my.song.wav", 40);
+    EXPECT_TRUE(m_registry.RegisterCustomSound("my.song.wav"));
+    std::vector<uint8_t> archive = WriteToMemory(1);
+    EXPECT_EQ(EntryAt(archive, 0).name, "u_my");
+    EXPECT_EQ(std::vector<uint8_t>(archive.begin() + 208, archive.end()), song);
+}
+
+TEST_F(AudioOdaTest, AFileWithTooLongANameIsLeftOutAndTheRestIsWritten) {
+    AddSound(std::string(30, 'z') + ".wav", 5);
+    AddSound("Bark.WAV", 5);
+    EXPECT_FALSE(m_registry.RegisterCustomSound(std::string(30, 'z') + ".wav"));
+    EXPECT_TRUE(m_registry.RegisterCustomSound("Bark.WAV"));
+    EXPECT_EQ(WriteToMemory(1).size(), 64u + 144u + 5u);
+}
+
+TEST_F(AudioOdaTest, ASourceOfZeroBytesFailsTheWrite) {
+    AddSound("empty.wav", 0);
+    EXPECT_TRUE(m_registry.RegisterCustomSound("empty.wav"));
+    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), -1);
+}
+
+TEST_F(AudioOdaTest, AMissingSourceFailsAtItsEntryAndLeavesWhatWasWritten) {
+    AddSound("Bark.WAV", 8);
+    m_registry.RegisterCustomSound("Bark.WAV");
+    EXPECT_FALSE(m_registry.RegisterCustomSound("gone.wav"));
+    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), -1);
+    // Header, both entries and the first sound: the caller decides what to do with the rest.
+    EXPECT_EQ(ReadFileBytes(m_archiveFile).size(), 64u + 288u + 8u);
+}
+
+TEST_F(AudioOdaTest, ASourceAppearingAfterRegistrationStillFails) {
+    m_registry.RegisterCustomSound("late.wav");
+    AddSound("late.wav", 8);
+    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), -1);
+}
+
+TEST_F(AudioOdaTest, ASourceThatShrankAfterRegistrationFails) {
+    AddSound("Bark.WAV", 100);
+    ASSERT_TRUE(m_registry.RegisterCustomSound("Bark.WAV"));
+    AddSound("Bark.WAV", 99);
+    MemorySink sink;
+    EXPECT_EQ(WriteAudioOda(m_registry, sink), -1);
+}
+
+TEST_F(AudioOdaTest, AnEmptyRegistryDeletesTheArchive) {
+    ASSERT_TRUE(WriteFileText(m_archiveFile, "old archive"));
+    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), 0);
+    EXPECT_FALSE(PathExists(m_archiveFile));
+    // A missing archive is no error either.
+    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), 0);
+    MemorySink sink;
+    EXPECT_EQ(WriteAudioOda(m_registry, sink), 0);
+    EXPECT_TRUE(sink.Bytes().empty());
+}
+
+TEST_F(AudioOdaTest, TheArchiveFileIsFoundOnAStickNamedInOtherCase) {
+    ASSERT_EQ(chdir(m_dir.Path().c_str()), 0);
+    ASSERT_TRUE(MakeFolders(m_dir / "lower/open-r/mw/data/p"));
+    ASSERT_EQ(chdir((m_dir / "lower").c_str()), 0);
+    ASSERT_TRUE(WriteFileText(m_dir / "lower/open-r/mw/data/p/audio.oda", "old"));
+    AddSound("Bark.WAV", 6);
+    m_registry.RegisterCustomSound("Bark.WAV");
+
+    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), 1);
+    EXPECT_EQ(ListFolder(m_dir / "lower/open-r/mw/data/p"), std::vector<std::string>{"audio.oda"});
+    EXPECT_EQ(ReadFileBytes(m_dir / "lower/open-r/mw/data/p/audio.oda").size(), 64u + 144u + 6u);
+}
+
+TEST_F(AudioOdaTest, TheFileHoldsWhatTheSinkFormWrites) {
+    AddSound("Bark.WAV", 300);
+    AddSound("Tune.MID", 200);
+    m_registry.RegisterCustomSound("Bark.WAV");
+    m_registry.RegisterCustomSound("Tune.MID");
+    std::vector<uint8_t> expected = WriteToMemory(2);
+    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), 2);
+    EXPECT_EQ(ReadFileBytes(m_archiveFile), expected);
+}
+
+TEST_F(AudioOdaTest, AnArchiveThatCannotBeCreatedFails) {
+    AddSound("Bark.WAV", 6);
+    m_registry.RegisterCustomSound("Bark.WAV");
+    EXPECT_EQ(WriteAudioOda(m_registry, "OPEN-R\\NOWHERE\\AUDIO.ODA"), -1);
+}
+
+TEST_F(AudioOdaTest, DataThatNeverReachTheDeviceAreAFailure) {
+    if (!PathExists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    // Small enough to stay in the stream's buffer until it is closed.
+    AddSound("Bark.WAV", 100);
+    m_registry.RegisterCustomSound("Bark.WAV");
+    EXPECT_EQ(WriteAudioOda(m_registry, "/dev/full"), -1);
+}
+
+TEST_F(AudioOdaTest, AWriteFailingAtAnyOffsetFailsTheArchive) {
+    AddSound("a.wav", 3);
+    AddSound("b.mid", 2);
+    m_registry.RegisterCustomSound("a.wav");
+    m_registry.RegisterCustomSound("b.mid");
+    const std::vector<uint8_t> full = WriteToMemory(2);
+    ASSERT_EQ(full.size(), 64u + 288u + 5u);
+
+    for (size_t capacity = 0; capacity < full.size(); ++capacity) {
+        SCOPED_TRACE(capacity);
+        FailSink sink(capacity);
+        EXPECT_EQ(WriteAudioOda(m_registry, sink), -1);
+        EXPECT_TRUE(sink.Failed());
+        EXPECT_FALSE(sink.Closed()); // closing belongs to whoever chose the file
+        EXPECT_EQ(sink.Bytes(), std::vector<uint8_t>(full.begin(), full.begin() + static_cast<long>(capacity)));
+    }
+    FailSink roomy(full.size());
+    EXPECT_EQ(WriteAudioOda(m_registry, roomy), 2);
+    EXPECT_EQ(roomy.Bytes(), full);
+}
+
+} // namespace
