@@ -1,0 +1,313 @@
+#include "CrushkitCore.h"
+
+#include "ContainerBuilder.h"
+#include "FailSink.h"
+#include "TempDir.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string errors; // what the program wrote to stderr
+};
+
+// Runs a program with its standard output going to `outputPath` (or nowhere).
+RunResult RunProgram(const std::vector<std::string>& args, const std::string& errorsPath,
+                     const std::string& outputPath = "/dev/null") {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    RunResult result;
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.errors = ReadFileText(errorsPath);
+    return result;
+}
+
+std::vector<uint8_t> SampleBytes(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t x = 12345;
+    for (size_t i = 0; i < size; ++i) {
+        x = x * 1103515245 + 12345;
+        // Runs of text with some noise: compressible, but not trivially.
+        bytes[i] = (i / 64) % 3 == 0 ? static_cast<uint8_t>(x >> 24) : static_cast<uint8_t>('a' + i % 17);
+    }
+    return bytes;
+}
+
+class CrushkitTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The tool lies in the program folder; the build also says where it put it.
+        const char* programDir = std::getenv("TW_PROGRAM_DIR");
+        m_tool = programDir != nullptr ? std::string(programDir) + "/Crushkit" : std::string(CRUSHKIT_BUILT_AT);
+        ASSERT_TRUE(PathExists(m_tool)) << m_tool;
+        ASSERT_TRUE(MakeFolders(m_work));
+    }
+
+    RunResult Crushkit(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{m_tool};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return RunProgram(argv, m_dir / "stderr.txt");
+    }
+
+    bool HaveGzip() { return RunProgram({"gzip", "--version"}, m_dir / "gzip-version.txt").status == 0; }
+
+    // A failed run leaves exactly one line on stderr, keeps its input and makes nothing else.
+    void ExpectCleanFailure(const RunResult& result, const std::string& input, const std::vector<uint8_t>& before) {
+        EXPECT_NE(result.status, 0);
+        ASSERT_FALSE(result.errors.empty());
+        EXPECT_EQ(result.errors.find('\n'), result.errors.size() - 1) << result.errors;
+        EXPECT_EQ(ReadFileBytes(m_work + "/" + input), before);
+        EXPECT_EQ(ListFolder(m_work), std::vector<std::string>{input});
+    }
+
+    TempDir m_dir;
+    std::string m_work = m_dir / "work";
+    std::string m_tool;
+};
+
+TEST_F(CrushkitTool, CompressesToAStandardGzipStreamAndRemovesTheInput) {
+    if (!HaveGzip()) {
+        GTEST_SKIP() << "gzip is not installed";
+    }
+    const std::vector<uint8_t> plain = SampleBytes(300000); // several of the tool's buffers
+    ASSERT_TRUE(WriteFileBytes(m_work + "/$TMP$.ODA", plain));
+    RunResult result = Crushkit({"-6", m_work + "/$TMP$.ODA"});
+    ASSERT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(ListFolder(m_work), std::vector<std::string>{"$TMP$.ODA.gz"});
+
+    EXPECT_EQ(RunProgram({"gzip", "-t", m_work + "/$TMP$.ODA.gz"}, m_dir / "gzip.txt").status, 0);
+    ASSERT_EQ(RunProgram({"gzip", "-dc", m_work + "/$TMP$.ODA.gz"}, m_dir / "gzip.txt", m_dir / "unpacked").status, 0);
+    EXPECT_EQ(ReadFileBytes(m_dir / "unpacked"), plain);
+}
+
+TEST_F(CrushkitTool, DecompressesWhatGzipWrote) {
+    if (!HaveGzip()) {
+        GTEST_SKIP() << "gzip is not installed";
+    }
+    const std::vector<uint8_t> plain = BuildContainer(
+        {1, 0, {{5, {{SoundRecordKind, "up1_joy1_x2s", {}, std::nullopt}}, std::nullopt}}, std::nullopt, {}});
+    ASSERT_TRUE(WriteFileBytes(m_dir / "ERS-210.MWC", plain));
+    ASSERT_EQ(RunProgram({"gzip", "-9c", m_dir / "ERS-210.MWC"}, m_dir / "gzip.txt", m_work + "/$TMP$.MWC.gz").status,
+              0);
+
+    RunResult result = Crushkit({"-d", m_work + "/$TMP$.MWC.gz"});
+    ASSERT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(ListFolder(m_work), std::vector<std::string>{"$TMP$.MWC"});
+    EXPECT_EQ(ReadFileBytes(m_work + "/$TMP$.MWC"), plain);
+}
+
+TEST_F(CrushkitTool, RoundTripsEmptyAndLargeFilesKeepingTheirPermissions) {
+    for (size_t size : {size_t{0}, size_t{1}, size_t{65536}, size_t{200001}}) {
+        SCOPED_TRACE(size);
+        const std::vector<uint8_t> plain = SampleBytes(size);
+        const std::string path = m_work + "/data";
+        ASSERT_TRUE(WriteFileBytes(path, plain));
+        ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+        ASSERT_EQ(Crushkit({"-6", path}).status, 0);
+        ASSERT_EQ(Crushkit({"-d", path + ".gz"}).status, 0);
+        EXPECT_EQ(ReadFileBytes(path), plain);
+        struct stat st {};
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
+        EXPECT_EQ(ListFolder(m_work), std::vector<std::string>{"data"});
+        std::remove(path.c_str());
+    }
+}
+
+TEST_F(CrushkitTool, ReplacesAnExistingOutputWithoutAsking) {
+    ASSERT_TRUE(WriteFileBytes(m_work + "/$TMP$.MWC.gz", GzipBytes(SampleBytes(100))));
+    ASSERT_TRUE(WriteFileText(m_work + "/$TMP$.MWC", "left over from an earlier run"));
+    ASSERT_EQ(Crushkit({"-d", m_work + "/$TMP$.MWC.gz"}).status, 0);
+    EXPECT_EQ(ReadFileBytes(m_work + "/$TMP$.MWC"), SampleBytes(100));
+}
+
+TEST_F(CrushkitTool, AcceptsConcatenatedMembersAsGzipDoes) {
+    std::vector<uint8_t> packed = GzipBytes(SampleBytes(10));
+    std::vector<uint8_t> second = GzipBytes(SampleBytes(20), 1);
+    packed.insert(packed.end(), second.begin(), second.end());
+    ASSERT_TRUE(WriteFileBytes(m_work + "/two.gz", packed));
+    ASSERT_EQ(Crushkit({"-d", m_work + "/two.gz"}).status, 0);
+    std::vector<uint8_t> expected = SampleBytes(10);
+    std::vector<uint8_t> tail = SampleBytes(20);
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(ReadFileBytes(m_work + "/two"), expected);
+}
+
+TEST_F(CrushkitTool, AMissingInputIsReportedAndCreatesNothing) {
+    RunResult result = Crushkit({"-d", m_work + "/$TMP$.MWC.gz"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.errors.find("$TMP$.MWC.gz"), std::string::npos) << result.errors;
+    EXPECT_TRUE(ListFolder(m_work).empty());
+    EXPECT_EQ(Crushkit({"-6", m_work + "/$TMP$.ODA"}).status, 1);
+    EXPECT_TRUE(ListFolder(m_work).empty());
+}
+
+// Damage done to a good gzip stream of a container.
+struct DamageCase {
+    const char* what;
+    std::vector<uint8_t> (*damage)(std::vector<uint8_t>);
+};
+
+class DamagedStream : public CrushkitTool, public ::testing::WithParamInterface<DamageCase> {};
+
+TEST_P(DamagedStream, IsRefusedKeepingTheInputAndLeavingNoOutput) {
+    std::vector<uint8_t> packed = GetParam().damage(GzipBytes(SampleBytes(5000)));
+    ASSERT_TRUE(WriteFileBytes(m_work + "/$TMP$.MWC.gz", packed));
+    ExpectCleanFailure(Crushkit({"-d", m_work + "/$TMP$.MWC.gz"}), "$TMP$.MWC.gz", packed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crushkit, DamagedStream,
+    ::testing::Values(DamageCase{"Empty", [](std::vector<uint8_t>) { return std::vector<uint8_t>{}; }},
+                      DamageCase{"NotGzip",
+                                 [](std::vector<uint8_t>) { return std::vector<uint8_t>{'M', 'W', 'C', 'M', 1, 0}; }},
+                      DamageCase{"TruncatedHeader",
+                                 [](std::vector<uint8_t> b) { return std::vector<uint8_t>(b.begin(), b.begin() + 5); }},
+                      DamageCase{"TruncatedData",
+                                 [](std::vector<uint8_t> b) {
+                                     b.resize(b.size() / 2);
+                                     return b;
+                                 }},
+                      DamageCase{"TruncatedTrailer",
+                                 [](std::vector<uint8_t> b) {
+                                     b.pop_back();
+                                     return b;
+                                 }},
+                      DamageCase{"WrongChecksum",
+                                 [](std::vector<uint8_t> b) {
+                                     b[b.size() - 8] ^= 0xFF;
+                                     return b;
+                                 }},
+                      DamageCase{"WrongLength",
+                                 [](std::vector<uint8_t> b) {
+                                     b[b.size() - 1] ^= 0x01;
+                                     return b;
+                                 }},
+                      DamageCase{"TrailingGarbage",
+                                 [](std::vector<uint8_t> b) {
+                                     b.insert(b.end(), {'j', 'u', 'n', 'k'});
+                                     return b;
+                                 }},
+                      DamageCase{"TrailingZeros",
+                                 [](std::vector<uint8_t> b) {
+                                     b.insert(b.end(), 16, 0);
+                                     return b;
+                                 }}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(CrushkitTool, RefusesNamesItCannotDeriveAnOutputFrom) {
+    ASSERT_TRUE(WriteFileText(m_work + "/plain.mwc", "data"));
+    ExpectCleanFailure(Crushkit({"-d", m_work + "/plain.mwc"}), "plain.mwc", ReadFileBytes(m_work + "/plain.mwc"));
+    std::remove((m_work + "/plain.mwc").c_str());
+
+    ASSERT_TRUE(WriteFileBytes(m_work + "/packed.gz", GzipBytes(SampleBytes(10))));
+    ExpectCleanFailure(Crushkit({"-6", m_work + "/packed.gz"}), "packed.gz", GzipBytes(SampleBytes(10)));
+}
+
+TEST_F(CrushkitTool, RefusesAFolder) {
+    ASSERT_TRUE(MakeFolders(m_work + "/folder"));
+    RunResult result = Crushkit({"-6", m_work + "/folder"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(ListFolder(m_work), std::vector<std::string>{"folder"});
+}
+
+class UsageError : public CrushkitTool, public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(UsageError, PrintsTheUsageAndExitsWith2) {
+    ASSERT_TRUE(WriteFileText(m_work + "/file", "data"));
+    std::vector<std::string> args;
+    for (const std::string& arg : GetParam()) {
+        args.push_back(arg == "FILE" ? m_work + "/file" : arg);
+    }
+    RunResult result = Crushkit(args);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.errors.rfind("usage: Crushkit", 0), 0u) << result.errors;
+    EXPECT_EQ(ListFolder(m_work), std::vector<std::string>{"file"});
+    EXPECT_EQ(ReadFileText(m_work + "/file"), "data");
+}
+
+INSTANTIATE_TEST_SUITE_P(Crushkit, UsageError,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"FILE"},
+                                           std::vector<std::string>{"-6"}, std::vector<std::string>{"-9", "FILE"},
+                                           std::vector<std::string>{"-c", "FILE"},
+                                           std::vector<std::string>{"-6", "FILE", "FILE"},
+                                           std::vector<std::string>{"FILE", "-6"}));
+
+TEST(CrushkitStreams, RoundTripThroughMemory) {
+    const std::vector<uint8_t> plain = SampleBytes(150000);
+    for (int level = MinGzipLevel; level <= MaxGzipLevel; ++level) {
+        SCOPED_TRACE(level);
+        MemorySource source(plain.data(), plain.size());
+        MemorySink packed;
+        ASSERT_TRUE(GzipStream(source, packed, level));
+        // Another gzip reader (zlib's, used by the tests' builder) agrees.
+        EXPECT_EQ(GunzipBytes(packed.Bytes()), plain);
+        MemorySource again(packed.Bytes().data(), packed.Bytes().size());
+        MemorySink unpacked;
+        ASSERT_TRUE(GunzipStream(again, unpacked));
+        EXPECT_EQ(unpacked.Bytes(), plain);
+    }
+}
+
+TEST(CrushkitStreams, RefusesLevelsGzipDoesNotHave) {
+    uint8_t byte = 1;
+    for (int level : {0, 10, -1}) {
+        MemorySource source(&byte, 1);
+        MemorySink sink;
+        EXPECT_FALSE(GzipStream(source, sink, level)) << level;
+        EXPECT_TRUE(sink.Bytes().empty());
+    }
+}
+
+TEST(CrushkitStreams, AStreamCutAnywhereIsRefused) {
+    const std::vector<uint8_t> packed = GzipBytes(SampleBytes(3000));
+    for (size_t length = 0; length < packed.size(); ++length) {
+        SCOPED_TRACE(length);
+        MemorySource source(packed.data(), length);
+        MemorySink sink;
+        EXPECT_FALSE(GunzipStream(source, sink));
+    }
+}
+
+TEST(CrushkitStreams, AFailingSinkFailsBothDirections) {
+    const std::vector<uint8_t> plain = SampleBytes(100000);
+    const std::vector<uint8_t> packed = GzipBytes(plain);
+    for (size_t capacity : {size_t{0}, size_t{1}, size_t{10}, packed.size() / 2, packed.size() - 1}) {
+        SCOPED_TRACE(capacity);
+        MemorySource source(plain.data(), plain.size());
+        FailSink sink(capacity);
+        EXPECT_FALSE(GzipStream(source, sink, 6));
+    }
+    for (size_t capacity : {size_t{0}, size_t{1}, size_t{65536}, plain.size() - 1}) {
+        SCOPED_TRACE(capacity);
+        MemorySource source(packed.data(), packed.size());
+        FailSink sink(capacity);
+        EXPECT_FALSE(GunzipStream(source, sink));
+    }
+}
+
+} // namespace
