@@ -75,20 +75,20 @@ int TypicalModel(const ModelProfile& profile) {
 
 } // namespace
 
-std::vector<uint8_t> BuildVersionFile(const VersionSpec& spec) {
+std::vector<uint8_t> BuildVersionFile(const VersionLayout& layout) {
     std::vector<uint8_t> out;
-    AppendMagic(out, spec.firstMagic);
-    AppendLE32(out, spec.firstValue);
-    AppendMagic(out, spec.commentMagic);
-    AppendLE32(out, spec.commentLength.value_or(static_cast<uint32_t>(spec.comment.size())));
-    out.insert(out.end(), spec.comment.begin(), spec.comment.end());
-    AppendMagic(out, spec.secondMagic);
-    AppendLE32(out, spec.secondValue);
-    out.insert(out.end(), spec.code.begin(), spec.code.end());
-    out.insert(out.end(), spec.extra.begin(), spec.extra.end());
-    out.insert(out.end(), spec.trailing.begin(), spec.trailing.end());
-    if (spec.truncateAt && *spec.truncateAt < out.size()) {
-        out.resize(*spec.truncateAt);
+    AppendMagic(out, layout.firstMagic);
+    AppendLE32(out, layout.firstValue);
+    AppendMagic(out, layout.commentMagic);
+    AppendLE32(out, layout.commentLength.value_or(static_cast<uint32_t>(layout.comment.size())));
+    out.insert(out.end(), layout.comment.begin(), layout.comment.end());
+    AppendMagic(out, layout.secondMagic);
+    AppendLE32(out, layout.secondValue);
+    out.insert(out.end(), layout.code.begin(), layout.code.end());
+    out.insert(out.end(), layout.extra.begin(), layout.extra.end());
+    out.insert(out.end(), layout.trailing.begin(), layout.trailing.end());
+    if (layout.truncateAt && *layout.truncateAt < out.size()) {
+        out.resize(*layout.truncateAt);
     }
     return out;
 }
@@ -180,7 +180,7 @@ std::vector<uint8_t> SampleArchive(const std::string& tag) {
 
 StickBuilder::StickBuilder(const ModelProfile& profile) {
     m_options.profile = &profile;
-    VersionSpec version;
+    VersionLayout version;
     version.code = profile.softwareCode;
     m_options.version = version;
     m_options.rhapsody = RhapsodyForModel(TypicalModel(profile));
@@ -189,15 +189,15 @@ StickBuilder::StickBuilder(const ModelProfile& profile) {
 
 StickBuilder& StickBuilder::Code(const SoftwareCode& code) {
     if (!m_options.version) {
-        m_options.version = VersionSpec{};
+        m_options.version = VersionLayout{};
     }
     m_options.version->code = code;
     m_options.versionBytes.reset();
     return *this;
 }
 
-StickBuilder& StickBuilder::Version(const VersionSpec& spec) {
-    m_options.version = spec;
+StickBuilder& StickBuilder::Version(const VersionLayout& layout) {
+    m_options.version = layout;
     m_options.versionBytes.reset();
     return *this;
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 // The VERSION file. Each field after `extra` breaks one rule of the layout when changed.
-struct VersionSpec {
+struct VersionLayout {
     SoftwareCode code{0x00, 0x01, 0x02, 0xFF};
     std::string comment = "Tonewright test stick";
     std::array<uint8_t, 4> extra{0x00, 0x02, 0x00, 0x00}; // the version bytes after the code
@@ -26,7 +26,7 @@ struct VersionSpec {
     std::vector<uint8_t> trailing;    // bytes after the second block, which readers ignore
 };
 
-std::vector<uint8_t> BuildVersionFile(const VersionSpec& spec);
+std::vector<uint8_t> BuildVersionFile(const VersionLayout& layout);
 
 // The model file: the 96-byte block in plain text, with `magic` at 64 and `modelText` from 68
 // (zero padded; longer text is cut at the block's end).
@@ -50,7 +50,7 @@ struct StickOptions {
     const ModelProfile* profile = &ProfileTable[0];
 
     std::optional<std::string> memstickName = std::string("MEMSTICK.IND"); // absent: no file
-    std::optional<VersionSpec> version;                                    // absent: no VERSION file
+    std::optional<VersionLayout> version;                                  // absent: no VERSION file
     std::optional<std::vector<uint8_t>> versionBytes;                      // raw VERSION contents, wins over `version`
     std::optional<std::vector<uint8_t>> rhapsody;                          // absent: no model file
     std::optional<std::vector<uint8_t>> mwc;                               // the file as stored (gzipped); absent: none
@@ -70,7 +70,7 @@ public:
     explicit StickBuilder(const ModelProfile& profile = ProfileTable[0]);
 
     StickBuilder& Code(const SoftwareCode& code);
-    StickBuilder& Version(const VersionSpec& spec);
+    StickBuilder& Version(const VersionLayout& layout);
     StickBuilder& VersionBytes(std::vector<uint8_t> bytes);
     StickBuilder& NoVersion();
     StickBuilder& MemstickName(const std::string& name);

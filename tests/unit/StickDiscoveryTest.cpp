@@ -63,29 +63,29 @@ TEST(VersionFileLayout, EmptyCommentPutsTheSecondBlockAtSixteen) {
 }
 
 TEST(VersionFileLayout, CommentIsSkippedWhateverItHolds) {
-    VersionSpec spec;
-    spec.code = {0x00, 0x01, 0x30, 0xFF};
+    VersionLayout layout;
+    layout.code = {0x00, 0x01, 0x30, 0xFF};
     // A comment that looks like a second block must not be taken for one.
-    spec.comment = "VERS\x08\x00\x00\x00" + std::string(4993, 'c');
+    layout.comment = "VERS\x08\x00\x00\x00" + std::string(4993, 'c');
     SoftwareCode code = kUntouched;
-    ASSERT_TRUE(Parse(BuildVersionFile(spec), code));
-    EXPECT_EQ(code, spec.code);
+    ASSERT_TRUE(Parse(BuildVersionFile(layout), code));
+    EXPECT_EQ(code, layout.code);
 }
 
 TEST(VersionFileLayout, BytesAfterTheSecondBlockAreIgnored) {
-    VersionSpec spec;
-    spec.code = {0x00, 0x01, 0x0B, 0xFF};
-    spec.trailing = {'j', 'u', 'n', 'k', 0x00, 0xFF};
-    spec.extra = {0xFF, 0xFF, 0xFF, 0xFF};
+    VersionLayout layout;
+    layout.code = {0x00, 0x01, 0x0B, 0xFF};
+    layout.trailing = {'j', 'u', 'n', 'k', 0x00, 0xFF};
+    layout.extra = {0xFF, 0xFF, 0xFF, 0xFF};
     SoftwareCode code = kUntouched;
-    ASSERT_TRUE(Parse(BuildVersionFile(spec), code));
-    EXPECT_EQ(code, spec.code);
+    ASSERT_TRUE(Parse(BuildVersionFile(layout), code));
+    EXPECT_EQ(code, layout.code);
 }
 
 // One rule of the layout broken per case.
 struct BrokenVersion {
     const char* name;
-    std::function<void(VersionSpec&)> breakIt;
+    std::function<void(VersionLayout&)> breakIt;
 };
 
 void PrintTo(const BrokenVersion& value, std::ostream* out) {
@@ -94,17 +94,17 @@ void PrintTo(const BrokenVersion& value, std::ostream* out) {
 
 class BrokenVersionFile : public ::testing::TestWithParam<BrokenVersion> {
 protected:
-    VersionSpec Spec() const {
-        VersionSpec spec;
-        spec.comment = std::string(17, 'c'); // N = 17
-        GetParam().breakIt(spec);
-        return spec;
+    VersionLayout Layout() const {
+        VersionLayout layout;
+        layout.comment = std::string(17, 'c'); // N = 17
+        GetParam().breakIt(layout);
+        return layout;
     }
 };
 
 TEST_P(BrokenVersionFile, IsRefusedAndLeavesTheCodeUntouched) {
     SoftwareCode code = kUntouched;
-    EXPECT_FALSE(Parse(BuildVersionFile(Spec()), code));
+    EXPECT_FALSE(Parse(BuildVersionFile(Layout()), code));
     EXPECT_EQ(code, kUntouched);
 }
 
@@ -112,7 +112,7 @@ TEST_P(BrokenVersionFile, OnAStickBringsTheDialogBackWithoutAMessage) {
     TempDir dir;
     const std::string root = dir / "stick";
     StickBuilder stick;
-    stick.Version(Spec());
+    stick.Version(Layout());
     ASSERT_TRUE(stick.Build(root));
 
     PromptScript::Activate();
@@ -130,24 +130,24 @@ TEST_P(BrokenVersionFile, OnAStickBringsTheDialogBackWithoutAMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     EachRule, BrokenVersionFile,
-    ::testing::Values(BrokenVersion{"FirstMagic", [](VersionSpec& s) { s.firstMagic = "VERX"; }},
-                      BrokenVersion{"FirstMagicInLowerCase", [](VersionSpec& s) { s.firstMagic = "vers"; }},
-                      BrokenVersion{"FirstIntegerTwo", [](VersionSpec& s) { s.firstValue = 2; }},
-                      BrokenVersion{"FirstIntegerZero", [](VersionSpec& s) { s.firstValue = 0; }},
-                      BrokenVersion{"CommentMagic", [](VersionSpec& s) { s.commentMagic = "COMM"; }},
-                      BrokenVersion{"SecondMagic", [](VersionSpec& s) { s.secondMagic = "VERZ"; }},
-                      BrokenVersion{"SecondIntegerSeven", [](VersionSpec& s) { s.secondValue = 7; }},
-                      BrokenVersion{"SecondIntegerNine", [](VersionSpec& s) { s.secondValue = 9; }},
-                      BrokenVersion{"CommentLengthOneShort", [](VersionSpec& s) { s.commentLength = 16; }},
-                      BrokenVersion{"CommentLengthPastTheEnd", [](VersionSpec& s) { s.commentLength = 1000; }},
-                      BrokenVersion{"CommentLengthLargest", [](VersionSpec& s) { s.commentLength = 0xFFFFFFFFu; }},
+    ::testing::Values(BrokenVersion{"FirstMagic", [](VersionLayout& s) { s.firstMagic = "VERX"; }},
+                      BrokenVersion{"FirstMagicInLowerCase", [](VersionLayout& s) { s.firstMagic = "vers"; }},
+                      BrokenVersion{"FirstIntegerTwo", [](VersionLayout& s) { s.firstValue = 2; }},
+                      BrokenVersion{"FirstIntegerZero", [](VersionLayout& s) { s.firstValue = 0; }},
+                      BrokenVersion{"CommentMagic", [](VersionLayout& s) { s.commentMagic = "COMM"; }},
+                      BrokenVersion{"SecondMagic", [](VersionLayout& s) { s.secondMagic = "VERZ"; }},
+                      BrokenVersion{"SecondIntegerSeven", [](VersionLayout& s) { s.secondValue = 7; }},
+                      BrokenVersion{"SecondIntegerNine", [](VersionLayout& s) { s.secondValue = 9; }},
+                      BrokenVersion{"CommentLengthOneShort", [](VersionLayout& s) { s.commentLength = 16; }},
+                      BrokenVersion{"CommentLengthPastTheEnd", [](VersionLayout& s) { s.commentLength = 1000; }},
+                      BrokenVersion{"CommentLengthLargest", [](VersionLayout& s) { s.commentLength = 0xFFFFFFFFu; }},
                       BrokenVersion{"CommentLengthNegativeIfSigned",
-                                    [](VersionSpec& s) { s.commentLength = 0xFFFFFFF0u; }},
-                      BrokenVersion{"EndsBeforeTheVersionBytes", [](VersionSpec& s) { s.truncateAt = 28 + 17; }},
-                      BrokenVersion{"EndsOneByteShort", [](VersionSpec& s) { s.truncateAt = 31 + 17; }},
-                      BrokenVersion{"EndsAfterTheComment", [](VersionSpec& s) { s.truncateAt = 16 + 17; }},
-                      BrokenVersion{"EndsInsideTheFirstBlock", [](VersionSpec& s) { s.truncateAt = 15; }},
-                      BrokenVersion{"Empty", [](VersionSpec& s) { s.truncateAt = 0; }}),
+                                    [](VersionLayout& s) { s.commentLength = 0xFFFFFFF0u; }},
+                      BrokenVersion{"EndsBeforeTheVersionBytes", [](VersionLayout& s) { s.truncateAt = 28 + 17; }},
+                      BrokenVersion{"EndsOneByteShort", [](VersionLayout& s) { s.truncateAt = 31 + 17; }},
+                      BrokenVersion{"EndsAfterTheComment", [](VersionLayout& s) { s.truncateAt = 16 + 17; }},
+                      BrokenVersion{"EndsInsideTheFirstBlock", [](VersionLayout& s) { s.truncateAt = 15; }},
+                      BrokenVersion{"Empty", [](VersionLayout& s) { s.truncateAt = 0; }}),
     [](const ::testing::TestParamInfo<BrokenVersion>& info) { return std::string(info.param.name); });
 
 // --- Finding the stick through the open-file dialog ---
