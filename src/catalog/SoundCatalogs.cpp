@@ -67,10 +67,6 @@ constexpr CatalogEntry AiboLife1Catalog[AiboLife1CatalogCount] = {
     {"lonely2pc2bs", "Lonely 2"},
 };
 
-// The 210 software plays the same sounds under the same names; only its profile and stock library
-// differ, so it shares the rows rather than keeping a copy that could drift.
-const CatalogEntry* const Ers210Catalog = AiboLife1Catalog;
-
 constexpr CatalogEntry Ers310Catalog[Ers310CatalogCount] = {
     {nullptr, "AIBO GENERAL"},
     {"so1_wake*", "Wakeup Tune"},

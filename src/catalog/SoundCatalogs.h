@@ -15,7 +15,9 @@ constexpr int RecognitionCatalogCount = 174;
 
 extern const CatalogEntry AiboLife1Catalog[AiboLife1CatalogCount];
 // Row for row the same sounds as AiboLife1Catalog.
-extern const CatalogEntry* const Ers210Catalog;
+// The 210 software plays the same sounds under the same names; only its profile and stock library
+// differ, so it shares the rows. A constant expression, so the profile table needs no start-up code.
+inline constexpr const CatalogEntry* Ers210Catalog = AiboLife1Catalog;
 constexpr int Ers210CatalogCount = AiboLife1CatalogCount;
 extern const CatalogEntry Ers310Catalog[Ers310CatalogCount];
 extern const CatalogEntry Ers220Catalog[Ers220CatalogCount];

@@ -15,7 +15,7 @@
 
 // The order matters: SelectProfile takes the first row that fits, so a row that accepts any
 // model must not come before rows of the same code that need a particular one.
-const ModelProfile ProfileTable[ProfileCount] = {
+constinit const ModelProfile ProfileTable[ProfileCount] = {
     {"AiboLife 1",
      {0x00, 0x01, 0x02, 0xFF},
      0,
