@@ -46,38 +46,53 @@ void FeedDevice(void* userdata, Uint8* stream, int length) {
     }
     std::memset(stream + n * sizeof(int16_t), 0, static_cast<size_t>(length) - n * sizeof(int16_t));
     playback.position += n;
-    if (playback.position == playback.count) {
+    if (playback.position < playback.count) {
+        return;
+    }
+    bool done = false;
+    {
         std::lock_guard lock(playback.mutex);
         if (++playback.buffersAfterEnd >= kBuffersAfterEnd && !playback.done) {
             playback.done = true;
             playback.ended.notify_one();
         }
+        done = playback.done;
+    }
+    // Once the sound is over, ask for silence no faster than it would play. A device that runs
+    // ahead of real time (SDL's file writer) would otherwise fill itself with silence while the
+    // device is being closed.
+    if (done) {
+        SDL_Delay(kDeviceFrames * 1000 / AudioOutRate);
     }
 }
 
 std::optional<PcmAudio> ConvertToOutput(const SDL_AudioSpec& spec, const Uint8* data, Uint32 length) {
-    SDL_AudioStream* stream =
-        SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_S16SYS, AudioOutChannels, AudioOutRate);
-    if (stream == nullptr) {
+    // SDL_AudioCVT rather than SDL_AudioStream: this SDL's stream keeps the resampler's last
+    // few hundredths of a second back even when flushed, and the end of a sound would be lost.
+    SDL_AudioCVT cvt;
+    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, AudioOutChannels, AudioOutRate) <
+        0) {
         return std::nullopt;
     }
-    std::unique_ptr<SDL_AudioStream, decltype(&SDL_FreeAudioStream)> owner(stream, SDL_FreeAudioStream);
-    // The stream takes whole sample frames only.
     Uint32 frameSize = static_cast<Uint32>(SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels);
     length -= frameSize == 0 ? length : length % frameSize;
-    if (length > 0 && SDL_AudioStreamPut(stream, data, static_cast<int>(length)) != 0) {
+    if (length == 0) {
+        return PcmAudio{};
+    }
+    if (static_cast<uint64_t>(length) * static_cast<uint64_t>(cvt.len_mult) > INT32_MAX) {
         return std::nullopt;
     }
-    if (SDL_AudioStreamFlush(stream) != 0) {
+    std::vector<Uint8> buffer(static_cast<size_t>(length) * static_cast<size_t>(cvt.len_mult));
+    std::copy(data, data + length, buffer.begin());
+    cvt.buf = buffer.data();
+    cvt.len = static_cast<int>(length);
+    if (cvt.needed != 0 && SDL_ConvertAudio(&cvt) != 0) {
         return std::nullopt;
     }
+    size_t converted = cvt.needed != 0 ? static_cast<size_t>(cvt.len_cvt) : length;
     PcmAudio audio;
-    int available = SDL_AudioStreamAvailable(stream);
-    audio.samples.resize(static_cast<size_t>(available) / sizeof(int16_t));
-    if (available > 0 && SDL_AudioStreamGet(stream, audio.samples.data(), available) != available) {
-        return std::nullopt;
-    }
-    audio.samples.resize(audio.samples.size() - audio.samples.size() % AudioOutChannels);
+    audio.samples.resize(converted / sizeof(int16_t) - (converted / sizeof(int16_t)) % AudioOutChannels);
+    std::memcpy(audio.samples.data(), buffer.data(), audio.samples.size() * sizeof(int16_t));
     return audio;
 }
 

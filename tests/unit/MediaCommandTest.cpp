@@ -1,0 +1,149 @@
+#include "platform/MediaCommand.h"
+#include "SoundFixtures.h"
+#include "TempDir.h"
+#include "platform/AudioOut.h"
+#include "platform/MidiRenderer.h"
+
+#include <cctype>
+#include <gtest/gtest.h>
+
+namespace {
+
+class MediaCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CaptureAudioTo(m_capture);
+        ASSERT_TRUE(WriteFileBytes(m_dir / "tone.wav", MakeSineWave(8000, 1, 16, 0.25)));
+        ASSERT_TRUE(WriteFileBytes(m_dir / "with space.WAV", MakeSineWave(8000, 1, 8, 0.1)));
+        ASSERT_TRUE(WriteFileBytes(m_dir / "tune.mid", m_tune));
+        ASSERT_TRUE(WriteFileBytes(m_dir / "TUNE2.MID", m_tune));
+    }
+    void TearDown() override {
+        // Devices are process-wide; a test must not leave one open for the next.
+        for (const char* alias : {"A", "B", "CUSTOMPLAY"}) {
+            mciSendString(std::string("close ") + alias);
+        }
+    }
+    std::string Quoted(const std::string& name) const { return "\"" + (m_dir / name) + "\""; }
+
+    TempDir m_dir;
+    std::string m_capture = m_dir / "played.raw";
+    std::vector<uint8_t> m_tune = MidiFileMaker(150).Program(79).Note(72, 0, 48).Note(76, 48, 48).Bytes();
+};
+
+} // namespace
+
+TEST_F(MediaCommandTest, OpensByQuotedOrPlainPathWhateverTheLetterCase) {
+    EXPECT_EQ(mciSendString("open " + Quoted("tone.wav") + " alias A"), MediaOk);
+    EXPECT_EQ(mciSendString("close A"), MediaOk);
+    EXPECT_EQ(mciSendString("open " + (m_dir / "tone.wav") + " alias A"), MediaOk);
+    EXPECT_EQ(mciSendString("close A"), MediaOk);
+    EXPECT_EQ(mciSendString("OPEN " + Quoted("with space.WAV") + " ALIAS a"), MediaOk);
+    EXPECT_EQ(mciSendString("Close A"), MediaOk);
+    EXPECT_EQ(mciSendString("  open   " + (m_dir / "TUNE2.MID") + "   alias   B  "), MediaOk);
+    EXPECT_EQ(mciSendString("close b"), MediaOk);
+}
+
+TEST_F(MediaCommandTest, AQuoteInsideTheFileNameDoesNotEndThePath) {
+    ASSERT_TRUE(WriteFileBytes(m_dir / "say \"hi\".wav", MakeSineWave(8000, 1, 16, 0.05)));
+    EXPECT_EQ(mciSendString("open " + Quoted("say \"hi\".wav") + " alias A"), MediaOk);
+}
+
+TEST_F(MediaCommandTest, AnAliasIsOpenOnceUntilClosed) {
+    ASSERT_EQ(mciSendString("open " + Quoted("tone.wav") + " alias A"), MediaOk);
+    EXPECT_EQ(mciSendString("open " + Quoted("tune.mid") + " alias a"), MediaAliasInUse);
+    EXPECT_EQ(mciSendString("close A"), MediaOk);
+    EXPECT_EQ(mciSendString("close A"), MediaUnknownAlias);
+    EXPECT_EQ(mciSendString("play A wait"), MediaUnknownAlias);
+    EXPECT_EQ(mciSendString("open " + Quoted("tune.mid") + " alias A"), MediaOk);
+}
+
+TEST_F(MediaCommandTest, ARefusedOpenLeavesTheAliasFree) {
+    EXPECT_NE(mciSendString("open " + Quoted("gone.wav") + " alias A"), MediaOk);
+    EXPECT_EQ(mciSendString("close A"), MediaUnknownAlias);
+    EXPECT_EQ(mciSendString("open " + Quoted("tone.wav") + " alias A"), MediaOk);
+}
+
+TEST_F(MediaCommandTest, PlayingAWaveFileSendsItsSamplesAndReturnsAfterThem) {
+    ASSERT_EQ(mciSendString("open " + Quoted("tone.wav") + " alias A"), MediaOk);
+    ASSERT_EQ(mciSendString("play A wait"), MediaOk);
+    std::optional<PcmAudio> expected = DecodeWave(ReadFileBytes(m_dir / "tone.wav"));
+    ASSERT_TRUE(expected.has_value());
+    std::vector<int16_t> played = ReadCapturedAudio(m_capture);
+    ASSERT_GE(played.size(), expected->samples.size());
+    EXPECT_TRUE(std::equal(expected->samples.begin(), expected->samples.end(), played.begin()));
+}
+
+TEST_F(MediaCommandTest, PlayingAMidiFileSendsItsRenderedSound) {
+    ASSERT_EQ(mciSendString("open " + Quoted("tune.mid") + " alias A"), MediaOk);
+    ASSERT_EQ(mciSendString("play A wait"), MediaOk);
+    std::optional<PcmAudio> expected = SharedMidiRenderer().Render(m_tune);
+    ASSERT_TRUE(expected.has_value());
+    std::vector<int16_t> played = ReadCapturedAudio(m_capture);
+    AudibleSpan span = FindAudibleSpan(played);
+    ASSERT_FALSE(span.Empty());
+    EXPECT_NEAR(span.Seconds(), FindAudibleSpan(expected->samples).Seconds(), 0.005);
+    EXPECT_GT(span.Seconds(), 0.5);
+}
+
+TEST_F(MediaCommandTest, PlayFailsWhenNoDeviceTakesTheSound) {
+    ASSERT_EQ(mciSendString("open " + Quoted("tone.wav") + " alias A"), MediaOk);
+    CaptureAudioTo(m_dir / "missing/played.raw");
+    EXPECT_EQ(mciSendString("play A wait"), MediaPlaybackFailed);
+    EXPECT_EQ(mciSendString("close A"), MediaOk);
+}
+
+struct RefusedFile {
+    const char* name;
+    int error;
+};
+
+void PrintTo(const RefusedFile& file, std::ostream* out) {
+    *out << file.name;
+}
+
+class RefusedFileTest : public MediaCommandTest, public ::testing::WithParamInterface<RefusedFile> {
+protected:
+    void SetUp() override {
+        MediaCommandTest::SetUp();
+        ASSERT_TRUE(WriteFileBytes(m_dir / "noise.wav", std::vector<uint8_t>(500, 0x5A)));
+        ASSERT_TRUE(WriteFileBytes(m_dir / "noise.mid", std::vector<uint8_t>(500, 0x5A)));
+        ASSERT_TRUE(WriteFileBytes(m_dir / "tune-named.wav", m_tune));
+        ASSERT_TRUE(WriteFileBytes(m_dir / "tone.txt", MakeSineWave(8000, 1, 16, 0.1)));
+        ASSERT_TRUE(WriteFileBytes(m_dir / "tone", MakeSineWave(8000, 1, 16, 0.1)));
+        ASSERT_TRUE(WriteFileBytes(m_dir / "empty.wav", {}));
+        ASSERT_TRUE(MakeFolders(m_dir / "folder.wav"));
+    }
+};
+
+TEST_P(RefusedFileTest, IsNotOpened) {
+    EXPECT_EQ(mciSendString("open " + Quoted(GetParam().name) + " alias A"), GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedFileTest,
+    ::testing::Values(RefusedFile{"missing.wav", MediaFileNotFound}, RefusedFile{"missing.mid", MediaFileNotFound},
+                      RefusedFile{"folder.wav", MediaFileNotFound}, RefusedFile{"noise.wav", MediaCannotDecode},
+                      RefusedFile{"noise.mid", MediaCannotDecode}, RefusedFile{"empty.wav", MediaCannotDecode},
+                      RefusedFile{"tune-named.wav", MediaCannotDecode}, RefusedFile{"tone.txt", MediaUnknownDeviceType},
+                      RefusedFile{"tone", MediaUnknownDeviceType}),
+    [](const ::testing::TestParamInfo<RefusedFile>& info) {
+        std::string name;
+        for (char c : std::string(info.param.name)) {
+            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+        return name;
+    });
+
+class MalformedCommandTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MalformedCommandTest, IsNotUnderstood) {
+    EXPECT_EQ(mciSendString(GetParam()), MediaUnrecognizedCommand);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, MalformedCommandTest,
+                         ::testing::Values("", "   ", "open", "open \"\" alias A", "open \"x.wav\"",
+                                           "open \"x.wav alias A", "open x.wav alias", "open x.wav as A",
+                                           "open x.wav alias A B", "open /tmp/with space.wav alias A", "play", "play A",
+                                           "play A now", "play A wait please", "close", "close A B", "stop A",
+                                           "openx.wav alias A"));

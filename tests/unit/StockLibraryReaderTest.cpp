@@ -1,0 +1,213 @@
+#include "sounds/StockLibraryReader.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<uint8_t> out;
+    for (int v : values) {
+        out.push_back(static_cast<uint8_t>(v));
+    }
+    return out;
+}
+
+// Scrambles plain bytes as a library stores them, whatever they hold.
+std::vector<uint8_t> Scramble(std::vector<uint8_t> plain) {
+    for (size_t n = 0; n < plain.size(); ++n) {
+        plain[n] = ScrambleLibraryByte(plain[n], n);
+    }
+    return plain;
+}
+
+void PutLE32(std::vector<uint8_t>& out, int32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(value) >> shift));
+    }
+}
+
+// A heap copy of exactly the library's size, so any read beyond it is caught by the sanitizer.
+class ExactLibrary {
+public:
+    explicit ExactLibrary(const std::vector<uint8_t>& bytes)
+        : m_size(bytes.size()), m_bytes(std::make_unique<uint8_t[]>(bytes.size())) {
+        std::copy(bytes.begin(), bytes.end(), m_bytes.get());
+    }
+    LibraryReader Reader() const { return LibraryReader{m_bytes.get(), m_size}; }
+
+private:
+    size_t m_size;
+    std::unique_ptr<uint8_t[]> m_bytes;
+};
+
+std::vector<uint8_t> ReadData(LibraryReader& reader, int32_t length) {
+    std::vector<uint8_t> data;
+    for (int32_t i = 0; i < length; ++i) {
+        data.push_back(ReadLibraryByte(reader));
+    }
+    return data;
+}
+
+} // namespace
+
+TEST(LibraryByte, FirstByteIsUnscrambledWithTheMaskAlone) {
+    std::vector<uint8_t> stored = {0x00, 0x00};
+    LibraryReader reader{stored.data(), stored.size()};
+    EXPECT_EQ(ReadLibraryByte(reader), LibraryMask);
+    EXPECT_EQ(ReadLibraryByte(reader), LibraryMask ^ 1);
+    EXPECT_EQ(reader.cursor, 2u);
+    EXPECT_EQ(reader.counter, 2u);
+}
+
+TEST(LibraryByte, PositionTwoHundredFiftySixUsesTheKeyOfPositionZero) {
+    std::vector<uint8_t> stored(300, 0x3C);
+    LibraryReader reader{stored.data(), stored.size()};
+    std::vector<uint8_t> plain = ReadData(reader, 300);
+    EXPECT_EQ(plain[256], plain[0]);
+    EXPECT_EQ(plain[257], plain[1]);
+    EXPECT_EQ(plain[255], 0x3C ^ 0xFF ^ LibraryMask);
+}
+
+TEST(LibraryByte, PastTheEndNothingIsRead) {
+    ExactLibrary library(Bytes({0x11}));
+    LibraryReader reader = library.Reader();
+    ReadLibraryByte(reader);
+    EXPECT_EQ(ReadLibraryByte(reader), 0);
+    EXPECT_EQ(reader.cursor, 1u);
+}
+
+TEST(LibraryWord, FirstByteReadIsTheLowest) {
+    ExactLibrary library(Scramble(Bytes({0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0x7F})));
+    LibraryReader reader = library.Reader();
+    EXPECT_EQ(ReadLibraryWord(reader), 0x12345678);
+    EXPECT_EQ(ReadLibraryWord(reader), -1);
+    EXPECT_EQ(ReadLibraryWord(reader), 0x7FFFFFFE);
+}
+
+TEST(LibraryFormat, BuiltLibraryReadsBackAsPlainRecordsAndTerminator) {
+    std::vector<uint8_t> stored = BuildStockLibrary({{7, {1, 2, 3}}, {2, {}}});
+    ASSERT_EQ(stored.size(), 8u + 3u + 8u + 4u);
+    LibraryReader reader{stored.data(), stored.size()};
+    EXPECT_EQ(ReadLibraryWord(reader), 7);
+    EXPECT_EQ(ReadLibraryWord(reader), 3);
+    EXPECT_EQ(ReadData(reader, 3), Bytes({1, 2, 3}));
+    EXPECT_EQ(ReadLibraryWord(reader), 2);
+    EXPECT_EQ(ReadLibraryWord(reader), 0);
+    EXPECT_EQ(ReadLibraryWord(reader), LibraryTerminator);
+    EXPECT_EQ(reader.cursor, stored.size());
+}
+
+class FindRecordTest : public ::testing::Test {
+protected:
+    // Records long enough that the wanted one starts past position 256.
+    std::vector<StockRecord> m_records = {{5, std::vector<uint8_t>(200, 0xAA)},
+                                          {9, {}},
+                                          {3, std::vector<uint8_t>(90, 0x00)},
+                                          {12, {'M', 'T', 'h', 'd'}},
+                                          {3, {'s', 'e', 'c', 'o', 'n', 'd'}}};
+};
+
+TEST_F(FindRecordTest, SkippingRecordsGivesTheSameBytesAsUnscramblingEverything) {
+    ExactLibrary library(BuildStockLibrary(m_records));
+    LibraryReader reader = library.Reader();
+    std::optional<int32_t> length = FindLibraryRecord(reader, 12);
+    ASSERT_EQ(length, 4);
+    EXPECT_GT(reader.cursor, 256u);
+    EXPECT_EQ(reader.counter, reader.cursor);
+    EXPECT_EQ(ReadData(reader, *length), Bytes({'M', 'T', 'h', 'd'}));
+}
+
+TEST_F(FindRecordTest, TheFirstRecordWithTheIdWins) {
+    ExactLibrary library(BuildStockLibrary(m_records));
+    LibraryReader reader = library.Reader();
+    std::optional<int32_t> length = FindLibraryRecord(reader, 3);
+    ASSERT_EQ(length, 90);
+    EXPECT_EQ(ReadData(reader, *length), std::vector<uint8_t>(90, 0x00));
+}
+
+TEST_F(FindRecordTest, RecordsNeedNotBeInIdOrder) {
+    ExactLibrary library(BuildStockLibrary(m_records));
+    for (int32_t id : {12, 9, 5, 3}) {
+        LibraryReader reader = library.Reader();
+        EXPECT_TRUE(FindLibraryRecord(reader, id).has_value()) << id;
+    }
+}
+
+TEST_F(FindRecordTest, AnEmptyRecordIsFoundWithLengthZero) {
+    ExactLibrary library(BuildStockLibrary(m_records));
+    LibraryReader reader = library.Reader();
+    EXPECT_EQ(FindLibraryRecord(reader, 9), 0);
+}
+
+TEST_F(FindRecordTest, AnIdWithoutRecordEndsAtTheTerminator) {
+    ExactLibrary library(BuildStockLibrary(m_records));
+    LibraryReader reader = library.Reader();
+    EXPECT_FALSE(FindLibraryRecord(reader, 4).has_value());
+    EXPECT_EQ(reader.cursor, library.Reader().size);
+}
+
+TEST_F(FindRecordTest, NothingAfterTheTerminatorIsRead) {
+    std::vector<uint8_t> plain;
+    PutLE32(plain, 1);
+    PutLE32(plain, 0);
+    PutLE32(plain, LibraryTerminator);
+    PutLE32(plain, 8);
+    PutLE32(plain, 0);
+    ExactLibrary library(Scramble(plain));
+    LibraryReader reader = library.Reader();
+    EXPECT_FALSE(FindLibraryRecord(reader, 8).has_value());
+    EXPECT_EQ(reader.cursor, 12u);
+}
+
+TEST_F(FindRecordTest, TheTerminatorIdIsNeverARecord) {
+    ExactLibrary library(BuildStockLibrary(m_records));
+    LibraryReader reader = library.Reader();
+    EXPECT_FALSE(FindLibraryRecord(reader, LibraryTerminator).has_value());
+}
+
+// A damaged library: whatever its bytes, looking up the id gives no record and no read leaves
+// the library.
+struct DamagedLibrary {
+    const char* name;
+    std::vector<uint8_t> plain;
+    int32_t wanted;
+};
+
+void PrintTo(const DamagedLibrary& damaged, std::ostream* out) {
+    *out << damaged.name;
+}
+
+std::vector<uint8_t> Plain(std::initializer_list<int32_t> words, size_t extraBytes = 0) {
+    std::vector<uint8_t> out;
+    for (int32_t word : words) {
+        PutLE32(out, word);
+    }
+    out.insert(out.end(), extraBytes, 0x55);
+    return out;
+}
+
+class DamagedLibraryTest : public ::testing::TestWithParam<DamagedLibrary> {};
+
+TEST_P(DamagedLibraryTest, GivesNoRecordAndStaysInside) {
+    ExactLibrary library(Scramble(GetParam().plain));
+    LibraryReader reader = library.Reader();
+    EXPECT_FALSE(FindLibraryRecord(reader, GetParam().wanted).has_value());
+    EXPECT_LE(reader.cursor, GetParam().plain.size());
+    EXPECT_EQ(reader.counter, reader.cursor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, DamagedLibraryTest,
+    ::testing::Values(DamagedLibrary{"Empty", {}, 1}, DamagedLibrary{"HalfATerminator", Plain({}, 3), 1},
+                      DamagedLibrary{"NoTerminatorAfterRecords", Plain({1, 2}, 2), 7},
+                      DamagedLibrary{"IdWithoutLength", Plain({1}), 7},
+                      DamagedLibrary{"IdWithHalfALength", Plain({1}, 2), 1},
+                      DamagedLibrary{"NegativeLengthOnASkippedRecord", Plain({1, -12, 2, 0, -1}), 2},
+                      DamagedLibrary{"NegativeLengthOnTheWantedRecord", Plain({1, -4, -1}), 1},
+                      DamagedLibrary{"SkippedLengthRunsPastTheEnd", Plain({1, 100, -1}), 2},
+                      DamagedLibrary{"WantedLengthRunsPastTheEnd", Plain({1, 5}, 4), 1},
+                      DamagedLibrary{"LengthOfTheLargestInteger", Plain({1, 0x7FFFFFFF, -1}), 2},
+                      DamagedLibrary{"LengthLandingInsideTheNextHeader", Plain({1, 1}, 3), 2},
+                      DamagedLibrary{"LengthReachingExactlyTheEndWithoutTerminator", Plain({1, 4}, 4), 2}),
+    [](const ::testing::TestParamInfo<DamagedLibrary>& info) { return std::string(info.param.name); });
