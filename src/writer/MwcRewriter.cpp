@@ -1,0 +1,188 @@
+#include "writer/MwcRewriter.h"
+
+#include "app/CustomizationState.h"
+#include "catalog/KeyPatterns.h"
+#include "catalog/SoundCatalogs.h"
+#include "platform/ByteStream.h"
+#include "platform/Endian.h"
+#include "stick/ModelProfiles.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr size_t FileHeaderSize = 16;
+constexpr size_t BlockHeaderSize = 12;
+constexpr size_t RecordHeaderSize = 24;
+// Room for the longest text and its terminator, and slack for a callback that overshoots: a text
+// left longer than the format allows is caught instead of overrunning the buffer.
+constexpr size_t TextBufferSize = 256;
+// Sound names are told apart by their first four characters before the full pattern match.
+constexpr size_t KeyPrefixLength = 4;
+
+// Owns one open stream and closes it on every way out, including an exception from a callback.
+// A stream closed on purpose is released first, so it is never closed twice.
+template <class Stream> class ScopedFile {
+public:
+    explicit ScopedFile(std::unique_ptr<Stream> stream) : m_stream(std::move(stream)) {}
+    ~ScopedFile() { m_stream.reset(); }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
+
+    Stream* Get() const { return m_stream.get(); }
+    explicit operator bool() const { return m_stream != nullptr; }
+    // Hands the stream over so that its owner can close it and see the result.
+    std::unique_ptr<Stream> Release() { return std::move(m_stream); }
+
+private:
+    std::unique_ptr<Stream> m_stream;
+};
+
+bool HasMagic(const uint8_t* header, const char* magic) {
+    return std::memcmp(header, magic, 4) == 0;
+}
+
+// Reads a header as one item, checks its magic and copies it out unchanged.
+bool CopyHeader(ByteSource& input, ByteSink* output, uint8_t* header, size_t size, const char* magic) {
+    if (!ReadItem(input, header, size) || !HasMagic(header, magic)) {
+        return false;
+    }
+    return output == nullptr || WriteItem(*output, header, size);
+}
+
+bool RewriteRecord(ByteSource& input, ByteSink* output, uint32_t blockId, const MwcTextCallback& callback) {
+    uint8_t header[RecordHeaderSize];
+    // The header goes out before the length byte is read, so a damaged length leaves it in the
+    // partial output just as far as the walk got.
+    if (!CopyHeader(input, output, header, sizeof header, "CMAC")) {
+        return false;
+    }
+    const uint32_t kind = ReadLE32(header + 4);
+
+    uint8_t length = 0;
+    if (!ReadItem(input, &length, 1) || length < MinMwcTextLength || length > MaxMwcTextLength) {
+        return false;
+    }
+    char text[TextBufferSize];
+    if (!ReadItem(input, text, length)) {
+        return false;
+    }
+    text[length] = '\0';
+    if (callback) {
+        callback(blockId, kind, text);
+    }
+    if (output == nullptr) {
+        return true;
+    }
+    // The text ends at its first zero byte. Cut or replaced down to fewer than 2 bytes, or left
+    // longer than 99, it would need a length byte that the format rejects: the copy would be a
+    // file that neither the robot nor this walk can read back.
+    const size_t newLength = strnlen(text, sizeof text);
+    if (newLength < MinMwcTextLength || newLength > MaxMwcTextLength) {
+        return false;
+    }
+    const auto lengthByte = static_cast<uint8_t>(newLength);
+    return WriteItem(*output, &lengthByte, 1) && WriteItem(*output, text, newLength);
+}
+
+int Walk(ByteSource& input, ByteSink* output, const MwcTextCallback& callback) {
+    uint8_t fileHeader[FileHeaderSize];
+    if (!ReadItem(input, fileHeader, sizeof fileHeader) || !HasMagic(fileHeader, "MWCM") ||
+        ReadLE32Signed(fileHeader + 4) != 1) {
+        return -1;
+    }
+    if (output != nullptr && !WriteItem(*output, fileHeader, sizeof fileHeader)) {
+        return -1;
+    }
+    // Counts are signed: zero or less means no blocks or records, not four billion of them.
+    const int32_t blockCount = ReadLE32Signed(fileHeader + 8);
+    for (int32_t block = 0; block < blockCount; ++block) {
+        uint8_t blockHeader[BlockHeaderSize];
+        if (!CopyHeader(input, output, blockHeader, sizeof blockHeader, "MCID")) {
+            return -1;
+        }
+        const uint32_t blockId = ReadLE32(blockHeader + 4);
+        const int32_t recordCount = ReadLE32Signed(blockHeader + 8);
+        for (int32_t record = 0; record < recordCount; ++record) {
+            if (!RewriteRecord(input, output, blockId, callback)) {
+                return -1;
+            }
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int RewriteMwcEntries(ByteSource& input, ByteSink* output, const MwcTextCallback& callback) {
+    // The callback is outside code; whatever it throws ends the walk as a failure, not the save.
+    try {
+        return Walk(input, output, callback);
+    } catch (...) {
+        return -1;
+    }
+}
+
+int RewriteMwcEntries(const std::string& inputPath, const std::optional<std::string>& outputPath,
+                      const MwcTextCallback& callback) {
+    // Declared input first, so that on the way out the output is closed before the input.
+    ScopedFile<FileSource> input(FileSource::Open(inputPath));
+    if (!input) {
+        return -1; // and no output is created
+    }
+    ScopedFile<FileSink> output(outputPath ? FileSink::Create(*outputPath) : nullptr);
+    if (outputPath && !output) {
+        return -1;
+    }
+    if (RewriteMwcEntries(*input.Get(), output.Get(), callback) != 0) {
+        return -1;
+    }
+    input.Release().reset();
+    if (output) {
+        // Buffered data that cannot reach the file make the copy incomplete.
+        std::unique_ptr<FileSink> sink = output.Release();
+        if (!sink->Close()) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
+void SubstituteSoundName(CustomizationState& state, uint32_t /*blockId*/, uint32_t kind, char* text) {
+    if (kind != SoundNameRecordKind || text == nullptr || std::strlen(text) < KeyPrefixLength) {
+        return;
+    }
+    const ModelProfile* profile = state.ActiveProfile;
+    if (profile == nullptr || profile->catalog == nullptr || !state.Assignments) {
+        return;
+    }
+    const AssignmentTable& slots = *state.Assignments;
+    for (int32_t i = 0; i < profile->catalogCount; ++i) {
+        const CatalogEntry& entry = profile->catalog[i];
+        if (!IsStockSound(entry)) {
+            continue;
+        }
+        // strncmp stops at a terminator, so a short text or key simply does not match.
+        if (std::strncmp(entry.key, text, KeyPrefixLength) != 0 || !MatchSoundKey(entry.key, text)) {
+            continue;
+        }
+        const auto slot = static_cast<size_t>(i);
+        if (slot >= slots.size() || !slots[slot]) {
+            continue;
+        }
+        std::string customName;
+        bool isMidi = false;
+        if (!MakeCustomSoundName(*slots[slot], customName, isMidi) || customName.size() > MaxMwcTextLength) {
+            continue;
+        }
+        // The scan goes on with the new text; a custom sound name starts with "u_", which no key
+        // does, so a record is replaced and counted at most once.
+        std::memcpy(text, customName.c_str(), customName.size() + 1);
+        ++state.ModifiedEntryCount;
+    }
+}
+
+MwcTextCallback SoundNameSubstitution(CustomizationState& state) {
+    return [&state](uint32_t blockId, uint32_t kind, char* text) { SubstituteSoundName(state, blockId, kind, text); };
+}
