@@ -11,10 +11,6 @@
 namespace {
 
 constexpr Uint16 kDeviceFrames = 1024;
-// The buffer carrying the last samples has left the callback, but not yet the device. Once the
-// device has asked for this many further buffers, the last samples have been heard, and within
-// a few buffers' time (about 70 ms) of the end.
-constexpr int kBuffersAfterEnd = 2;
 // A device that stops asking for samples must not hang the program.
 constexpr auto kStallAllowance = std::chrono::seconds(2);
 
@@ -31,7 +27,6 @@ struct Playback {
     const int16_t* samples = nullptr;
     size_t count = 0;
     size_t position = 0;
-    int buffersAfterEnd = -1; // -1 until the buffer with the last sample has been filled
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
@@ -49,19 +44,19 @@ void FeedDevice(void* userdata, Uint8* stream, int length) {
     if (playback.position < playback.count) {
         return;
     }
-    bool done = false;
+    // This buffer carries the last samples (or only silence after them). SDL hands it to the
+    // device before it looks for the close, and on closing waits two buffers' time for the device
+    // to drain, so the player may close now: it returns some 50 to 70 ms after the last sample.
+    bool alreadyDone = false;
     {
         std::lock_guard lock(playback.mutex);
-        if (++playback.buffersAfterEnd >= kBuffersAfterEnd && !playback.done) {
-            playback.done = true;
-            playback.ended.notify_one();
-        }
-        done = playback.done;
+        alreadyDone = playback.done;
+        playback.done = true;
     }
-    // Once the sound is over, ask for silence no faster than it would play. A device that runs
-    // ahead of real time (SDL's file writer) would otherwise fill itself with silence while the
-    // device is being closed.
-    if (done) {
+    playback.ended.notify_one();
+    // A device that runs ahead of real time (SDL's file writer) would otherwise fill itself with
+    // silence while it is being closed.
+    if (alreadyDone) {
         SDL_Delay(kDeviceFrames * 1000 / AudioOutRate);
     }
 }
