@@ -15,8 +15,33 @@
 #include "writer/MwcRewriter.h"
 
 #include <cstdio>
+#include <dirent.h>
+#include <unistd.h>
 
 namespace {
+
+// A save cut short by a pulled stick or a killed process leaves its unfinished copy beside the
+// file it was replacing (SafeFile names it "." + the file's name + "." + six characters). Nothing
+// reads such a copy; it is cleared before the next one is made, so they cannot pile up on a stick
+// that has little room to spare.
+void RemoveLeftoverCopies(const std::string& targetPath) {
+    const size_t slash = targetPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : targetPath.substr(0, slash);
+    const std::string name = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
+    const std::string prefix = "." + name + ".";
+    constexpr size_t UniqueLength = 6;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (dirent* entry = readdir(dir)) {
+        const std::string found = entry->d_name;
+        if (found.size() == prefix.size() + UniqueLength && EqualsNoCase(found.substr(0, prefix.size()), prefix)) {
+            unlinkat(dirfd(dir), found.c_str(), 0);
+        }
+    }
+    closedir(dir);
+}
 
 // Packs every assigned replacement, once per custom sound name, into the archive. The archive is
 // written beside the old one and renamed over it only when complete.
@@ -28,11 +53,13 @@ int32_t SaveCustomSounds(const CustomizationState& state, const std::string& arc
             registry.RegisterCustomSound(*slot);
         }
     }
+    const std::string archiveFile = ResolveStickPath(archivePath);
+    RemoveLeftoverCopies(archiveFile);
     if (registry.Count() == 0) {
-        RemoveFile(ResolveStickPath(archivePath));
+        RemoveFile(archiveFile);
         return 0;
     }
-    SafeFile archive(ResolveStickPath(archivePath));
+    SafeFile archive(archiveFile);
     if (!archive.Open()) {
         return -1;
     }
@@ -44,7 +71,9 @@ int32_t SaveCustomSounds(const CustomizationState& state, const std::string& arc
 }
 
 bool SaveRecord(const CustomizationState& state, const std::string& recordPath) {
-    SafeFile record(ResolveStickPath(recordPath));
+    const std::string recordFile = ResolveStickPath(recordPath);
+    RemoveLeftoverCopies(recordFile);
+    SafeFile record(recordFile);
     // A record that could not be written in full is as good as none: the next run would
     // forget choices the user believes saved, so it is reported instead of the summary.
     return record.Open() && WriteCustomizationRecord(state, record.Sink()) && record.Commit();
@@ -92,6 +121,9 @@ SaveOutcome SaveCustomization(CustomizationState& state) {
     const std::string plain = PlainCopyPath();
     const std::string packed = PackedCopyPath();
     if (!CopyFile(backup, packed, false)) {
+        // A copy that broke off half-way (a full work folder, a backup that cannot be read to its
+        // end) must not stay behind in the work folder.
+        RemoveFile(packed);
         ShowMessage("ERROR: Error finding .MWC file");
         return SaveOutcome::KeepOpen;
     }
@@ -126,6 +158,7 @@ SaveOutcome SaveCustomization(CustomizationState& state) {
 
     const std::string mwc = ResolveStickPath(profile.mwcPath);
     ClearReadOnly(mwc);
+    RemoveLeftoverCopies(mwc);
     // Written beside the old file and renamed over it: the robot finds either the old
     // configuration or the new one, never a torn one.
     if (!ReplaceFileSafely(packedResult, mwc)) {
