@@ -1,0 +1,89 @@
+#pragma once
+// What the save tests share: a program folder that holds the real compressor, a sounds folder of
+// real WAV and MIDI files, the files a save should leave on the stick worked out here from the
+// file formats alone (not by the code under test), and a way to run other programs.
+#include "ContainerBuilder.h"
+#include "TempDir.h"
+#include "app/CustomizationState.h"
+#include "stick/ModelProfiles.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Every folder and file under a root with its contents; folders end in "/".
+using Snapshot = std::map<std::string, std::vector<uint8_t>>;
+Snapshot TakeSnapshot(const std::string& root);
+// Every name under `root` (relative, at any depth) that begins with "." — where unfinished
+// copies of stick files would be.
+std::vector<std::string> HiddenEntries(const std::string& root);
+
+// "u_" and the file name up to its first ".", lowered; nothing for a name longer than 32
+// characters or without ".".
+std::optional<std::string> ExpectedCustomName(const std::string& fileName);
+// A catalog key against a sound name: "?" stands for any one character at its place, a "*"
+// ending for any rest; otherwise the two are equal.
+bool ExpectedKeyMatch(const std::string& key, const std::string& name);
+
+// The archive for these assignments: each distinct custom sound name once, in catalog order, with
+// the bytes of the file first assigned under it.
+std::vector<uint8_t> ExpectedArchive(const ModelProfile& profile, const AssignmentTable& slots,
+                                     const std::string& soundsFolder);
+// The container with every sound-name record that matches, in catalog order, an assigned key
+// renamed to the assignment's custom sound name; `replaced` counts the renamed records.
+MwcContainer ExpectedRewrite(MwcContainer container, const ModelProfile& profile, const AssignmentTable& slots,
+                             int& replaced);
+// The record as it lies on the stick: one "key=file" line per assignment, CR LF ended.
+std::string ExpectedRecord(const ModelProfile& profile, const AssignmentTable& slots);
+// The six-line summary of a save.
+std::string ExpectedSummary(int sounds, int entries, const ModelProfile& profile);
+// The number of distinct custom sound names the assignments name.
+int DistinctSounds(const AssignmentTable& slots);
+
+// A small standard MIDI file of one track playing a few notes from `firstNote`.
+std::vector<uint8_t> SmallMidi(uint8_t firstNote);
+// A WAV as the robot plays it (8000 Hz mono PCM) of `sampleCount` samples; `seed` varies them.
+std::vector<uint8_t> RobotWave(size_t sampleCount, uint8_t seed, uint16_t bitsPerSample = 8);
+
+// The program folder of a test: the real Crushkit beside a work folder, and a sounds folder. The
+// installation globals point at them while it lives and are restored afterwards.
+class SaveWorld {
+public:
+    explicit SaveWorld(const std::string& root);
+    ~SaveWorld();
+    SaveWorld(const SaveWorld&) = delete;
+    SaveWorld& operator=(const SaveWorld&) = delete;
+
+    // False when the build's Crushkit cannot be found (TW_PROGRAM_DIR unset or not built).
+    bool HasCompressor() const { return m_hasCompressor; }
+    const std::string& Program() const { return m_program; }
+    const std::string& Sounds() const { return m_sounds; }
+    std::string Compressor() const { return m_program + "/Crushkit"; }
+    void AddSound(const std::string& name, const std::vector<uint8_t>& bytes) const;
+    // Puts a shell script in the compressor's place.
+    void ReplaceCompressor(const std::string& script) const;
+    // The names in the work folder besides the compressor.
+    std::vector<std::string> WorkLeftovers() const;
+
+private:
+    std::string m_program;
+    std::string m_sounds;
+    bool m_hasCompressor = false;
+    std::string m_savedProgram, m_savedSounds, m_savedWork;
+};
+
+// The sounds every save test offers: WAV files in several spellings (one whose name has two
+// dots, beside the file its custom name would point at), MIDI files, and two files whose custom
+// names collide.
+void AddStandardSounds(const SaveWorld& world);
+
+// Runs a program with the argument vector and waits for it; stdout and stderr go to `logPath`.
+// The exit status, 128 + the signal number when a signal ended it, or -1 when it did not start.
+int RunProgram(const std::vector<std::string>& argv, const std::string& logPath = "/dev/null");
+// The full path of a program found on PATH (or in /usr/sbin, /sbin), or nothing.
+std::optional<std::string> FindProgram(const std::string& name);
+// `gzip -t` on the file: whether Debian's gzip takes it as a whole gzip stream; nothing when
+// gzip is not installed.
+std::optional<bool> GzipAccepts(const std::string& path);

@@ -1,0 +1,304 @@
+// Whole saves on freshly built sticks of every profile, with the real compressor: what lands on the
+// stick is checked against archives, containers and records worked out in the test from the file
+// formats, and a later save must apply exactly its own choices, never stacking on the earlier one.
+#include "writer/SavePipeline.h"
+
+#include "DemoStick.h"
+#include "SaveExpectations.h"
+#include "StickBuilder.h"
+#include "TempDir.h"
+#include "app/CustomizationState.h"
+#include "catalog/SoundCatalogs.h"
+#include "platform/Prompt.h"
+#include "platform/StickPath.h"
+#include "stick/ModelProfiles.h"
+#include "stick/StickPreparation.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+
+namespace {
+
+const std::string kNothingChanged = "Nothing changed, nothing saved";
+
+std::string RecordPathOf(const ModelProfile& profile) {
+    const std::string mwc = profile.mwcPath;
+    return mwc.substr(0, mwc.size() - 4) + ".CUS";
+}
+
+std::string ArchivePathOf(const ModelProfile& profile) {
+    return std::string(profile.dataFolder) + "\\AUDIO.ODA";
+}
+
+// A first customization that uses what the formats make interesting: one WAV for a "?" key and a
+// "*" key (packed once), a MIDI file, a name with two dots (packed from that very file, not from
+// the one its custom name would point at), two files whose custom names collide (only the first
+// is packed; both references name it) and a name in upper case.
+AssignmentTable FirstChoices(const ModelProfile& profile) {
+    AssignmentTable slots(static_cast<size_t>(profile.catalogCount));
+    std::vector<size_t> anyChar, anyRest, exact;
+    for (int i = 0; i < profile.catalogCount; ++i) {
+        const char* key = profile.catalog[i].key;
+        if (key == nullptr) {
+            continue;
+        }
+        std::string text = key;
+        (text.find('?') != std::string::npos   ? anyChar
+         : text.find('*') != std::string::npos ? anyRest
+                                               : exact)
+            .push_back(static_cast<size_t>(i));
+    }
+    std::vector<std::string> files = {"tune.mid", "my.song.wav", "Sample.wav", "sample.mid", "Hello.WAV"};
+    size_t next = 0;
+    // Without wildcard keys in the catalog the shared file goes to exact keys instead.
+    for (const std::vector<size_t>* group : {&anyChar, &anyRest}) {
+        if (!group->empty()) {
+            slots[group->front()] = "bark.wav";
+        } else if (next < exact.size()) {
+            slots[exact[exact.size() - 1 - next++]] = "bark.wav";
+        }
+    }
+    for (size_t k = 0; k < files.size() && k < exact.size() - next; ++k) {
+        slots[exact[k]] = files[k];
+    }
+    return slots;
+}
+
+// A later customization with one choice only, on the last stock sound.
+AssignmentTable SecondChoices(const ModelProfile& profile) {
+    AssignmentTable slots(static_cast<size_t>(profile.catalogCount));
+    for (int i = profile.catalogCount - 1; i >= 0; --i) {
+        if (profile.catalog[i].key != nullptr) {
+            slots[static_cast<size_t>(i)] = "Hello.WAV";
+            break;
+        }
+    }
+    return slots;
+}
+
+} // namespace
+
+class SaveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PromptScript::Activate();
+        AddStandardSounds(m_world);
+        if (!m_world.HasCompressor()) {
+            GTEST_SKIP() << "the build's Crushkit was not found (TW_PROGRAM_DIR)";
+        }
+    }
+    void TearDown() override { PromptScript::Deactivate(); }
+
+    std::string Host(const std::string& stickPath) const { return m_stick.HostPath(m_root, stickPath); }
+
+    // The configuration the stick was built with, which every save starts from.
+    MwcContainer StockContainer() const {
+        return m_stockContainer ? *m_stockContainer : TypicalContainer(*m_stick.Options().profile);
+    }
+
+    // Opens the stick as the dialog does and puts the choices in, as the user would.
+    void Open(CustomizationState& state, const AssignmentTable& slots, bool modified = true) {
+        PromptScript::SetNextFileName(Host(*m_stick.Options().memstickName));
+        ASSERT_TRUE(OpenStick(state));
+        ASSERT_EQ(state.Assignments->size(), slots.size());
+        state.Assignments = slots;
+        state.Modified = modified;
+        PromptScript::Clear();
+    }
+
+    // Saves with these choices on the stick as it stands and checks every file the save leaves.
+    void SaveAndCheck(const AssignmentTable& slots) {
+        const ModelProfile& profile = *m_stick.Options().profile;
+        CustomizationState state;
+        ASSERT_NO_FATAL_FAILURE(Open(state, slots));
+        const std::vector<uint8_t> backup = ReadFileBytes(Host(MakeBackupPath(profile.mwcPath)));
+
+        ASSERT_EQ(SaveCustomization(state), SaveOutcome::Saved) << ::testing::PrintToString(PromptScript::ShownTexts());
+
+        int replaced = 0;
+        const MwcContainer expected = ExpectedRewrite(StockContainer(), profile, slots, replaced);
+        const int sounds = DistinctSounds(slots);
+        EXPECT_EQ(PromptScript::ShownTexts(), std::vector<std::string>{ExpectedSummary(sounds, replaced, profile)});
+
+        const std::string archive = Host(ArchivePathOf(profile));
+        if (sounds == 0) {
+            EXPECT_FALSE(PathExists(archive));
+        } else {
+            EXPECT_EQ(ReadFileBytes(archive), ExpectedArchive(profile, slots, m_world.Sounds()));
+        }
+
+        const std::string mwc = Host(profile.mwcPath);
+        std::optional<std::vector<uint8_t>> plain = GunzipBytes(ReadFileBytes(mwc));
+        ASSERT_TRUE(plain.has_value()) << "the configuration on the stick is no gzip stream";
+        EXPECT_EQ(*plain, BuildContainer(expected));
+        std::optional<bool> accepted = GzipAccepts(mwc);
+        if (accepted.has_value()) {
+            EXPECT_TRUE(*accepted) << "gzip -t refuses the configuration";
+        }
+
+        EXPECT_EQ(ReadFileText(Host(RecordPathOf(profile))), ExpectedRecord(profile, slots));
+        EXPECT_EQ(ReadFileBytes(Host(MakeBackupPath(profile.mwcPath))), backup);
+        EXPECT_EQ(ReadFileBytes(Host(MakeBackupPath(profile.mwcPath))), *m_stick.Options().mwc);
+        EXPECT_TRUE(m_world.WorkLeftovers().empty()) << ::testing::PrintToString(m_world.WorkLeftovers());
+        EXPECT_TRUE(HiddenEntries(m_root).empty()) << ::testing::PrintToString(HiddenEntries(m_root));
+        EXPECT_EQ(*state.Assignments, slots);
+        m_lastReplaced = replaced;
+    }
+
+    TempDir m_dir;
+    SaveWorld m_world{m_dir.Path()};
+    std::string m_root = m_dir / "stick";
+    StickBuilder m_stick;
+    std::optional<MwcContainer> m_stockContainer;
+    int m_lastReplaced = 0;
+};
+
+// --- Every profile: a first save, a later one with other choices, and one that clears them all ---
+
+class EveryProfileSave : public SaveTest, public ::testing::WithParamInterface<int> {
+protected:
+    const ModelProfile& Profile() const { return ProfileTable[GetParam()]; }
+};
+
+TEST_P(EveryProfileSave, EachSaveAppliesExactlyItsOwnChoicesToTheStockConfiguration) {
+    m_stick = StickBuilder(Profile());
+    ASSERT_TRUE(m_stick.Build(m_root));
+
+    const AssignmentTable first = FirstChoices(Profile());
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(first));
+    // Every assigned key is named by at least one record of the builder's configuration.
+    int assigned = 0;
+    for (const auto& slot : first) {
+        assigned += slot ? 1 : 0;
+    }
+    EXPECT_GE(m_lastReplaced, assigned);
+    EXPECT_GE(assigned, 3);
+
+    // A new run: the stick is opened again and the user makes other choices.
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(SecondChoices(Profile())));
+    EXPECT_GE(m_lastReplaced, 1);
+
+    // Everything set back to the stock sounds: no archive, the stock configuration, an empty record.
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(AssignmentTable(static_cast<size_t>(Profile().catalogCount))));
+    EXPECT_EQ(m_lastReplaced, 0);
+    EXPECT_EQ(GunzipBytes(ReadFileBytes(Host(Profile().mwcPath))), BuildContainer(TypicalContainer(Profile())));
+    EXPECT_EQ(ReadFileText(Host(RecordPathOf(Profile()))), "");
+}
+
+TEST_P(EveryProfileSave, NothingChangedTouchesNeitherTheStickNorTheWorkFolder) {
+    m_stick = StickBuilder(Profile()).AudioArchive();
+    ASSERT_TRUE(m_stick.Build(m_root));
+    CustomizationState state;
+    // Choices reloaded from a record do not count as a change.
+    ASSERT_NO_FATAL_FAILURE(Open(state, FirstChoices(Profile()), false));
+    const Snapshot stick = TakeSnapshot(m_root);
+    const Snapshot program = TakeSnapshot(m_world.Program());
+
+    EXPECT_EQ(SaveCustomization(state), SaveOutcome::NothingChanged);
+    EXPECT_EQ(PromptScript::ShownTexts(), std::vector<std::string>{kNothingChanged});
+    EXPECT_EQ(TakeSnapshot(m_root), stick);
+    EXPECT_EQ(TakeSnapshot(m_world.Program()), program);
+    EXPECT_FALSE(state.Modified);
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, EveryProfileSave, ::testing::Range(0, ProfileCount),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Row" + std::to_string(info.param); });
+
+// --- Sticks as they are met after earlier runs ---
+
+TEST_F(SaveTest, AnOlderArchiveIsReplacedAndRemovedWhenNothingIsAssigned) {
+    const ModelProfile& profile = ProfileTable[2];
+    m_stick = StickBuilder(profile).AudioArchive(SampleArchive("an older archive"));
+    ASSERT_TRUE(m_stick.Build(m_root));
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(FirstChoices(profile)));
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(AssignmentTable(static_cast<size_t>(profile.catalogCount))));
+    EXPECT_FALSE(PathExists(Host(ArchivePathOf(profile))));
+}
+
+TEST_F(SaveTest, ALowerCaseStickIsSavedUnderItsOwnNames) {
+    const ModelProfile& profile = ProfileTable[4];
+    m_stick = StickBuilder(profile).LowerCaseNames().AudioArchive().Record("old=line.wav\r\n");
+    m_stick.Backup(*m_stick.Options().mwc);
+    ASSERT_TRUE(m_stick.Build(m_root));
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(FirstChoices(profile)));
+    // Each file was replaced where it was; no second spelling appeared beside it.
+    for (const auto& [name, bytes] : TakeSnapshot(m_root)) {
+        EXPECT_EQ(name, LowerAscii(name));
+    }
+}
+
+TEST_F(SaveTest, AStickWithoutItsConfigurationButWithTheBackupGetsTheConfigurationBack) {
+    const ModelProfile& profile = ProfileTable[0];
+    StickBuilder original(profile);
+    m_stick = StickBuilder(profile).NoMwc().Backup(*original.Options().mwc);
+    m_stick.Options().mwc = original.Options().mwc; // what the backup holds, for the checks
+    StickBuilder onDisk = StickBuilder(profile).NoMwc().Backup(*original.Options().mwc);
+    ASSERT_TRUE(onDisk.Build(m_root));
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(FirstChoices(profile)));
+}
+
+// --- The demo stick that `make run` opens ---
+
+class DemoStickSave : public SaveTest, public ::testing::WithParamInterface<int> {
+protected:
+    const ModelProfile& Profile() const { return ProfileTable[GetParam()]; }
+};
+
+TEST_P(DemoStickSave, TheDemoConfigurationReadsLikeARobotsAndSavesLikeOne) {
+    const MwcContainer demo = DemoContainer(Profile());
+    // Several blocks; every stock sound named; each wildcard key in two or three concrete forms;
+    // sound names no key stands for; records of other kinds, some carrying sound names.
+    EXPECT_GE(demo.blocks.size(), 4u);
+    std::map<uint32_t, int> kinds;
+    int unmatched = 0, wildcards = 0, threeForms = 0;
+    std::vector<int> forms(static_cast<size_t>(Profile().catalogCount), 0);
+    for (const MwcBlock& block : demo.blocks) {
+        for (const MwcRecord& record : block.records) {
+            ++kinds[record.kind];
+            EXPECT_GE(record.text.size(), 2u);
+            EXPECT_LE(record.text.size(), 99u);
+            if (record.kind != SoundRecordKind) {
+                continue;
+            }
+            bool matched = false;
+            for (int i = 0; i < Profile().catalogCount; ++i) {
+                const char* key = Profile().catalog[i].key;
+                if (key != nullptr && ExpectedKeyMatch(key, record.text)) {
+                    ++forms[static_cast<size_t>(i)];
+                    matched = true;
+                }
+            }
+            unmatched += matched ? 0 : 1;
+        }
+    }
+    for (int i = 0; i < Profile().catalogCount; ++i) {
+        const char* key = Profile().catalog[i].key;
+        if (key == nullptr) {
+            continue;
+        }
+        EXPECT_GE(forms[static_cast<size_t>(i)], 1) << key << " is never named";
+        if (std::string(key).find_first_of("?*") != std::string::npos) {
+            EXPECT_GE(forms[static_cast<size_t>(i)], 2) << key;
+            ++wildcards;
+            threeForms += forms[static_cast<size_t>(i)] >= 3 ? 1 : 0;
+        }
+    }
+    if (wildcards >= 3) {
+        EXPECT_GE(threeForms, 1);
+    }
+    EXPECT_GE(unmatched, 3);
+    EXPECT_GE(kinds.size(), 4u);
+
+    m_stick = DemoStick(Profile());
+    m_stockContainer = demo;
+    ASSERT_TRUE(m_stick.Build(m_root));
+    EXPECT_TRUE(PathExists(m_root + "/memstick.ind"));
+    EXPECT_EQ(GunzipBytes(ReadFileBytes(Host(Profile().mwcPath))), BuildContainer(demo));
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(FirstChoices(Profile())));
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(AssignmentTable(static_cast<size_t>(Profile().catalogCount))));
+    EXPECT_EQ(GunzipBytes(ReadFileBytes(Host(Profile().mwcPath))), BuildContainer(demo));
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, DemoStickSave, ::testing::Range(0, ProfileCount),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Row" + std::to_string(info.param); });
