@@ -42,14 +42,6 @@ TEST_F(CustomSoundRegistryTest, RegistersAFileUnderItsCustomSoundNameWithTypeAnd
     EXPECT_EQ(tune.size, 321);
 }
 
-TEST_F(CustomSoundRegistryTest, TheSameFileAssignedSeveralTimesIsOneEntry) {
-    AddSound("Bark.WAV", 10);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(m_registry.RegisterCustomSound("Bark.WAV"));
-    }
-    EXPECT_EQ(m_registry.Count(), 1);
-}
-
 TEST_F(CustomSoundRegistryTest, FilesWithTheSameCustomSoundNameKeepTheFirstOne) {
     AddSound("Sample.wav", 100);
     AddSound("sample.mid", 50);
@@ -153,14 +145,6 @@ TEST_F(CustomSoundRegistryTest, ClearingEmptiesTheRegistryForTheNextSave) {
     EXPECT_EQ(m_registry.FindCustomSound("u_bark"), -1);
     EXPECT_TRUE(m_registry.RegisterCustomSound("Bark.WAV"));
     EXPECT_EQ(m_registry.Count(), 1);
-}
-
-TEST_F(CustomSoundRegistryTest, RegistriesShareNothing) {
-    AddSound("Bark.WAV", 3);
-    CustomSoundRegistry other(m_sounds);
-    ASSERT_TRUE(m_registry.RegisterCustomSound("Bark.WAV"));
-    EXPECT_EQ(other.Count(), 0);
-    EXPECT_EQ(other.FindCustomSound("u_bark"), -1);
 }
 
 } // namespace
