@@ -5,6 +5,7 @@
 #include "catalog/SoundCatalogs.h"
 #include "platform/Prompt.h"
 #include "sounds/CustomSoundLibrary.h"
+#include "sounds/SoundPreview.h"
 #include "stick/ModelProfiles.h"
 #include "stick/StickPreparation.h"
 #include "writer/CustomizationRecord.h"
@@ -175,7 +176,9 @@ void CCustomizeDlg::OnTreeDblClk() {
     OnPreview();
 }
 
-void CCustomizeDlg::OnPreview() {}
+void CCustomizeDlg::OnPreview() {
+    PreviewSelectedSound(m_state, *m_soundTree, *m_replacementList);
+}
 
 void CCustomizeDlg::OnSave() {
     switch (SaveCustomization(m_state)) {

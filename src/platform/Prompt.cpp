@@ -110,6 +110,8 @@ std::optional<std::string> BrowseForOpenFile(const OpenFileRequest& request) {
 
 WaitCursor::WaitCursor() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The work that follows blocks the event loop; let the cursor change reach the screen first.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 WaitCursor::~WaitCursor() {

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Takes the screenshots of the README and the user's guide: the real program on a private X
+# display, on a demo stick, driven by keyboard as a user would.
+# Usage: tools/screenshots/take-screenshots.sh [BUILD-DIR] [OUTPUT-DIR]
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+OUT=$(mkdir -p "${2:-$ROOT/docs/images}" && cd "${2:-$ROOT/docs/images}" && pwd)
+PROGRAM="$BUILD/Tonewright"
+. "$ROOT/tests/scripts/lib/desktop.sh"
+
+work=$(mktemp -d)
+trap 'stop_desktop; rm -rf "$work"' EXIT
+"$PROGRAM/MakeDemoStick" "$work/stick" "AiboLife 2 (210)" "$PROGRAM/SOUNDS" >/dev/null
+start_desktop
+
+shot() { # window-title file
+    local wid
+    wid=$(xdotool search --sync --limit 1 --name "^$1\$" | head -n 1)
+    sleep 0.4
+    import -window "$wid" "$OUT/$2"
+    echo "wrote $OUT/$2"
+}
+key() { xdotool key --clearmodifiers "$@"; sleep 0.25; }
+
+cd "$work/stick"
+"$PROGRAM/Tonewright" &
+APP_PID=$!
+$ATSPI wait-window Tonewright "Open MEMSTICK.IND file at root of OpenR directory" 30 >/dev/null
+shot "Open MEMSTICK.IND file at root of OpenR directory" open-stick.png
+key Return
+$ATSPI wait-window Tonewright Tonewright 30 >/dev/null
+# Tab from Save to Cancel to the tree; open the first group and choose its second sound.
+key Tab
+key Tab
+key Down
+key Right
+key Down
+key Down
+shot Tonewright customize.png
+key Tab
+key Down
+key Down
+shot Tonewright customize-assigned.png
+kill "$APP_PID" 2>/dev/null || true
+APP_PID=
