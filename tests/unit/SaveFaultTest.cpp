@@ -135,6 +135,9 @@ protected:
         if (!m_world.HasCompressor()) {
             GTEST_SKIP() << "the build's Crushkit was not found (TW_PROGRAM_DIR)";
         }
+        if (!FindProgram("gzip")) {
+            GTEST_SKIP() << "Debian's gzip is needed to judge the configuration on the stick";
+        }
         AddStandardSounds(m_world);
 
         StickBuilder stock(m_profile);
