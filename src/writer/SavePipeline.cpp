@@ -15,8 +15,7 @@
 #include "writer/MwcRewriter.h"
 
 #include <cstdio>
-#include <dirent.h>
-#include <unistd.h>
+#include <filesystem>
 
 namespace {
 
@@ -25,22 +24,21 @@ namespace {
 // reads such a copy; it is cleared before the next one is made, so they cannot pile up on a stick
 // that has little room to spare.
 void RemoveLeftoverCopies(const std::string& targetPath) {
-    const size_t slash = targetPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : targetPath.substr(0, slash);
-    const std::string name = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
-    const std::string prefix = "." + name + ".";
+    namespace fs = std::filesystem;
+    const fs::path target(targetPath);
+    const std::string prefix = "." + target.filename().string() + ".";
     constexpr size_t UniqueLength = 6;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        return;
-    }
-    while (dirent* entry = readdir(dir)) {
-        const std::string found = entry->d_name;
-        if (found.size() == prefix.size() + UniqueLength && EqualsNoCase(found.substr(0, prefix.size()), prefix)) {
-            unlinkat(dirfd(dir), found.c_str(), 0);
+    std::error_code ec;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // Stepped with an error code: a folder that cannot be read must not end the save here.
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string found = it->path().filename().string();
+        std::error_code ignored;
+        if (found.size() == prefix.size() + UniqueLength && EqualsNoCase(found.substr(0, prefix.size()), prefix) &&
+            it->is_regular_file(ignored)) {
+            fs::remove(it->path(), ignored);
         }
     }
-    closedir(dir);
 }
 
 // Packs every assigned replacement, once per custom sound name, into the archive. The archive is
