@@ -32,7 +32,12 @@ void CCustomizeDlg::CreateControls() {
     setFixedSize(MapDialogSize(231, 206));
 
     auto place = [this](QWidget* w, int id, int x, int y, int width, int height) {
-        w->setGeometry(MapDialogRect(x, y, width, height));
+        QRect r = MapDialogRect(x, y, width, height);
+        // A label never clips its text, whatever the desktop's font.
+        if (qobject_cast<QLabel*>(w) != nullptr) {
+            r.setSize(r.size().expandedTo(w->sizeHint()));
+        }
+        w->setGeometry(r);
         if (id != 0) {
             SetControlId(w, id);
         }

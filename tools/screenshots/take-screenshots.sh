@@ -16,7 +16,7 @@ start_desktop
 
 shot() { # window-title file
     local wid
-    wid=$(xdotool search --sync --limit 1 --name "^$1\$" | head -n 1)
+    wid=$(xdotool search --sync --onlyvisible --limit 1 --name "^$1\$" | head -n 1)
     sleep 0.4
     import -window "$wid" "$OUT/$2"
     echo "wrote $OUT/$2"
