@@ -88,7 +88,9 @@ void CCustomizeDlg::CreateControls() {
     treeLabel->setBuddy(m_soundTree);
     m_soundTree->setAccessibleName(QStringLiteral("Aibo Sounds"));
     m_replacementList->setAccessibleName(QStringLiteral("Sound"));
-    profileName->setAccessibleName(QStringLiteral("Software"));
+    // The profile's name is what a screen reader should read out, not the word before it.
+    profileName->setAccessibleDescription(QStringLiteral("Software"));
+    m_soundTree->setHeaderLabel(QStringLiteral("Aibo Sounds"));
 
     setTabOrder(save, cancel);
     setTabOrder(cancel, m_soundTree);
