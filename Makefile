@@ -53,11 +53,22 @@ bench: deps
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@$(BENCH_BUILD)/bench/TonewrightBench
 
+# The portable program folder (the program, its compressor and SOUNDS/) plus a menu entry and
+# the icon for the desktop's menus. PREFIX must not contain a space: Tonewright refuses to start
+# from such a folder.
+DESKTOP_DIR ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/applications
+ICON_DIR ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/icons/hicolor
 install: build
-	@mkdir -p "$(PREFIX)/SOUNDS"
-	@cp $(BUILD)/Tonewright/Tonewright "$(PREFIX)/"
-	@if [ -x $(BUILD)/Tonewright/Crushkit ]; then cp $(BUILD)/Tonewright/Crushkit "$(PREFIX)/"; fi
-	@cp -rn $(BUILD)/Tonewright/SOUNDS/. "$(PREFIX)/SOUNDS/" 2>/dev/null || true
+	@case "$(PREFIX)" in *" "*) echo "PREFIX must not contain a space" >&2; exit 1;; esac
+	@mkdir -p "$(PREFIX)/SOUNDS" "$(DESKTOP_DIR)" "$(ICON_DIR)/32x32/apps" "$(ICON_DIR)/16x16/apps"
+	@install -m 755 $(BUILD)/Tonewright/Tonewright $(BUILD)/Tonewright/Crushkit "$(PREFIX)/"
+	@for f in $(BUILD)/Tonewright/SOUNDS/*; do [ -e "$(PREFIX)/SOUNDS/$${f##*/}" ] || install -m 644 "$$f" "$(PREFIX)/SOUNDS/"; done
+	@convert resources/app32.xpm "$(ICON_DIR)/32x32/apps/tonewright.png"
+	@convert resources/app16.xpm "$(ICON_DIR)/16x16/apps/tonewright.png"
+	@install -m 644 resources/app32.xpm "$(PREFIX)/tonewright.xpm"
+	@sed -e "s|@PREFIX@|$(PREFIX)|g" -e "s|@ICON@|tonewright|g" resources/tonewright.desktop.in > "$(PREFIX)/tonewright.desktop"
+	@install -m 644 "$(PREFIX)/tonewright.desktop" "$(DESKTOP_DIR)/tonewright.desktop"
+	@echo "Installed Tonewright in $(PREFIX); menu entry $(DESKTOP_DIR)/tonewright.desktop"
 
 format:
 	@find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -14,9 +14,10 @@ trap 'stop_desktop; rm -rf "$work"' EXIT
 "$PROGRAM/MakeDemoStick" "$work/stick" "AiboLife 2 (210)" "$PROGRAM/SOUNDS" >/dev/null
 start_desktop
 
-shot() { # window-title file
+shot() { # window-title file: the newest visible window of that title
     local wid
-    wid=$(xdotool search --sync --onlyvisible --limit 1 --name "^$1\$" | head -n 1)
+    xdotool search --sync --onlyvisible --limit 1 --name "^$1\$" >/dev/null
+    wid=$(xdotool search --onlyvisible --name "^$1\$" | sort -n | tail -n 1)
     sleep 0.4
     import -window "$wid" "$OUT/$2"
     echo "wrote $OUT/$2"
@@ -42,5 +43,12 @@ key Tab
 key Down
 key Down
 shot Tonewright customize-assigned.png
-kill "$APP_PID" 2>/dev/null || true
+# Tab on to Preview and round to Save; Space pushes it. The summary comes up in a message box.
+key Tab
+key Tab
+key space
+sleep 2
+shot Tonewright save-summary.png
+key Return
+wait_exit "$APP_PID" 10 || kill "$APP_PID" 2>/dev/null || true
 APP_PID=
