@@ -7,7 +7,8 @@ TEST_BUILD := build-asan
 FUZZ_BUILD := build-fuzz
 BENCH_BUILD := build-bench
 FUZZ_SECONDS ?= 20
-PREFIX ?= /usr/local/Tonewright
+# A folder of the user's own: the program keeps its work files and SOUNDS beside itself.
+PREFIX ?= $(HOME)/Tonewright
 DEMO_PROFILE ?= AiboLife 2 (210)
 
 all: build
