@@ -802,87 +802,108 @@ TEST_F(SaveFaultTest, AFullStickStopsTheSaveWithTheOldFilesWholeAndNoCopyLeft) {
     }
 }
 
-// --- The process killed at every step of replacing a stick file ---
+// --- The process killed, or a system call failing, at every step of replacing a stick file ---
 
-TEST_F(SaveFaultTest, AKilledSaveLeavesEveryStickFileOldOrNewAndTheNextSaveFinishesTheJob) {
-    std::optional<std::string> driver = Driver();
-    std::optional<std::string> strace = FindProgram("strace");
-    if (!driver || !strace) {
-        GTEST_SKIP() << "needs SaveDriver and strace";
-    }
-    const std::vector<std::string> assignments = Assignments();
-    const std::string pristine = m_dir / "pristine";
-    fs::copy(m_root, pristine, fs::copy_options::recursive);
-    auto fresh = [&] {
-        fs::remove_all(m_root);
-        fs::copy(pristine, m_root, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        for (const std::string& left : m_world.WorkLeftovers()) {
-            fs::remove_all(m_world.Program() + "/" + left);
-        }
-    };
-    const Snapshot before = TakeSnapshot(m_root);
-
-    // Which of the driver's own system calls touch the stick, counted per call as strace counts
-    // them for "when=".
-    const std::string log = m_dir / "calls.log";
-    DriverReport traced = RunDriver({*strace, "-o", log, "-y", "-e",
-                                     "trace=openat,write,fsync,fdatasync,close,rename,renameat,renameat2,unlink,"
-                                     "unlinkat,chmod,fchmod"},
-                                    m_root, assignments);
-    if (traced.status != 0 && traced.outcome.empty()) {
-        GTEST_SKIP() << "strace cannot trace here: " << ReadFileText(m_dir / "driver.log");
-    }
-    ASSERT_EQ(traced.outcome, "Saved") << ::testing::PrintToString(traced.prompts);
-    ExpectStick(before, Fate::New, Fate::New, Fate::New);
-
+// Saves run by SaveDriver under strace. A first, traced save lists the driver's own system calls
+// that touch the stick, numbered per call as strace's "when=" counts them; each later save has one
+// of those calls killed or failed, on a fresh copy of the same stick.
+class TracedSave : public SaveFaultTest {
+protected:
     struct Point {
         std::string call;
         int ordinal;
         std::string line;
     };
-    std::vector<Point> points;
-    std::map<std::string, int> seen;
-    bool writing = false;
-    for (const std::string& line : SplitLines(ReadFileText(log))) {
-        const size_t paren = line.find('(');
-        if (paren == std::string::npos || line.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != paren) {
-            continue;
+
+    void SetUp() override {
+        SaveFaultTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        const std::string call = line.substr(0, paren);
-        const int ordinal = ++seen[call];
-        const bool onStick = line.find("OPEN-R") != std::string::npos;
-        // From the first file the save creates on the stick on; the reads of the opening before
-        // it cannot harm a file.
-        writing = writing || (onStick && line.find("O_CREAT") != std::string::npos);
-        if (writing && onStick) {
-            points.push_back({call, ordinal, line.substr(0, 160)});
+        m_strace = FindProgram("strace");
+        if (!Driver() || !m_strace) {
+            GTEST_SKIP() << "needs SaveDriver and strace";
+        }
+        m_pristine = m_dir / "pristine";
+        fs::copy(m_root, m_pristine, fs::copy_options::recursive);
+        m_before = TakeSnapshot(m_root);
+
+        const std::string log = m_dir / "calls.log";
+        DriverReport traced = RunDriver({*m_strace, "-o", log, "-y", "-e",
+                                         "trace=openat,write,fsync,fdatasync,close,rename,renameat,renameat2,unlink,"
+                                         "unlinkat,chmod,fchmod"},
+                                        m_root, Assignments());
+        if (traced.status != 0 && traced.outcome.empty()) {
+            GTEST_SKIP() << "strace cannot trace here: " << ReadFileText(m_dir / "driver.log");
+        }
+        ASSERT_EQ(traced.outcome, "Saved") << ::testing::PrintToString(traced.prompts);
+        ExpectStick(m_before, Fate::New, Fate::New, Fate::New);
+
+        std::map<std::string, int> seen;
+        bool writing = false;
+        for (const std::string& line : SplitLines(ReadFileText(log))) {
+            const size_t paren = line.find('(');
+            if (paren == std::string::npos || line.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != paren) {
+                continue;
+            }
+            const std::string call = line.substr(0, paren);
+            const int ordinal = ++seen[call];
+            const bool onStick = line.find("OPEN-R") != std::string::npos;
+            // From the first file the save creates on the stick on; the reads of the opening
+            // before it cannot harm a file.
+            writing = writing || (onStick && line.find("O_CREAT") != std::string::npos);
+            if (writing && onStick) {
+                m_points.push_back({call, ordinal, line.substr(0, 160)});
+            }
+        }
+        ASSERT_GE(m_points.size(), 15u) << ReadFileText(log);
+    }
+
+    // The stick as before the first save, and an empty work folder.
+    void Fresh() {
+        fs::remove_all(m_root);
+        fs::copy(m_pristine, m_root, fs::copy_options::recursive);
+        for (const std::string& left : m_world.WorkLeftovers()) {
+            fs::remove_all(m_world.Program() + "/" + left);
         }
     }
-    ASSERT_GE(points.size(), 15u) << ReadFileText(log);
 
+    DriverReport SaveWith(const Point& point, const std::string& effect) {
+        const std::string inject = "inject=" + point.call + ":" + effect + ":when=" + std::to_string(point.ordinal);
+        return RunDriver({*m_strace, "-o", "/dev/null", "-e", "trace=" + point.call, "-e", inject}, m_root,
+                         Assignments());
+    }
+
+    Fate FateOf(const Snapshot& after, const std::string& host) const {
+        const std::string name = Relative(host);
+        const bool old = after.count(name) == m_before.count(name) &&
+                         (m_before.count(name) == 0 || after.at(name) == m_before.at(name));
+        return old ? Fate::Old : Fate::New;
+    }
+
+    std::optional<std::string> m_strace;
+    std::string m_pristine;
+    Snapshot m_before;
+    std::vector<Point> m_points;
+};
+
+TEST_F(TracedSave, AKilledSaveLeavesEveryStickFileOldOrNewAndTheNextSaveFinishesTheJob) {
     int killedBeforeArchive = 0, killedAfterRecord = 0;
-    for (const Point& point : points) {
+    for (const Point& point : m_points) {
         SCOPED_TRACE("killed at " + point.call + " #" + std::to_string(point.ordinal) + ": " + point.line);
-        fresh();
-        const std::string inject = "inject=" + point.call + ":signal=KILL:when=" + std::to_string(point.ordinal);
-        DriverReport killed =
-            RunDriver({*strace, "-o", "/dev/null", "-e", "trace=" + point.call, "-e", inject}, m_root, assignments);
+        Fresh();
+        DriverReport killed = SaveWith(point, "signal=KILL");
         ASSERT_EQ(killed.status, 128 + SIGKILL) << "the save was not killed there";
 
         // Each file is old or new, whole; a newer file never precedes an older one in the save's order.
-        Snapshot after = TakeSnapshot(m_root);
-        auto fate = [&](const std::string& host) {
-            const std::string name = Relative(host);
-            const bool old = after.count(name) == before.count(name) &&
-                             (before.count(name) == 0 || after.at(name) == before.at(name));
-            return old ? Fate::Old : Fate::New;
-        };
-        const Fate archive = fate(ArchiveFile()), mwc = fate(MwcFile()), record = fate(RecordFile());
+        const Snapshot after = TakeSnapshot(m_root);
+        const Fate archive = FateOf(after, ArchiveFile()), mwc = FateOf(after, MwcFile()),
+                   record = FateOf(after, RecordFile());
         killedBeforeArchive += archive == Fate::Old ? 1 : 0;
         killedAfterRecord += record == Fate::New ? 1 : 0;
         EXPECT_FALSE(mwc == Fate::New && archive == Fate::Old);
         EXPECT_FALSE(record == Fate::New && mwc == Fate::Old);
-        ExpectWholeGzip(MwcFile(), mwc == Fate::New ? NewContainer() : *GunzipBytes(before.at(Relative(MwcFile()))));
+        ExpectWholeGzip(MwcFile(), mwc == Fate::New ? NewContainer() : *GunzipBytes(m_before.at(Relative(MwcFile()))));
         // ExpectStick would call unfinished copies a fault; a killed process cannot clear them,
         // so they are checked by the save that follows.
         for (const std::string& hidden : HiddenEntries(m_root)) {
@@ -890,9 +911,9 @@ TEST_F(SaveFaultTest, AKilledSaveLeavesEveryStickFileOldOrNewAndTheNextSaveFinis
         }
 
         // The user saves again: every file new, no unfinished copy left.
-        DriverReport again = RunDriver({}, m_root, assignments);
+        DriverReport again = RunDriver({}, m_root, Assignments());
         ASSERT_EQ(again.outcome, "Saved") << ::testing::PrintToString(again.prompts);
-        ExpectStick(before, Fate::New, Fate::New, Fate::New);
+        ExpectStick(m_before, Fate::New, Fate::New, Fate::New);
         if (HasFailure()) {
             break;
         }
@@ -900,5 +921,47 @@ TEST_F(SaveFaultTest, AKilledSaveLeavesEveryStickFileOldOrNewAndTheNextSaveFinis
     // The kills fell before, between and after the replacements.
     EXPECT_GT(killedBeforeArchive, 0);
     EXPECT_GT(killedAfterRecord, 0);
-    std::printf("[          ] %zu kill points on the stick\n", points.size());
+    std::printf("[          ] %zu kill points on the stick\n", m_points.size());
+}
+
+TEST_F(TracedSave, AFailingWriteSyncCloseOrRenameOfAStickFileIsReportedAndLeavesTheOldFile) {
+    // Each call on an unfinished copy (creating it, writing, syncing, closing, renaming it into
+    // place) fails in turn, as a full or failing stick makes it fail; the copy's permissions are
+    // a nicety whose failure does not count.
+    struct Stage {
+        const char* copy;
+        std::string message;
+        Fate archive, mwc, record;
+        std::vector<std::string> workLeft;
+    };
+    const Stage stages[] = {
+        {".AUDIO.ODA.", kArchiveFailed, Fate::Old, Fate::Old, Fate::Old, {}},
+        {".ERS-210.MWC.", kCopyFailed, Fate::New, Fate::Old, Fate::Old, {kPackedResult}},
+        {".ERS-210.CUS.", kRecordFailed, Fate::New, Fate::New, Fate::Old, {}},
+    };
+    int failed = 0;
+    for (const Point& point : m_points) {
+        const Stage* stage = nullptr;
+        for (const Stage& s : stages) {
+            stage = point.line.find(s.copy) != std::string::npos ? &s : stage;
+        }
+        if (stage == nullptr || point.call == "fchmod") {
+            continue;
+        }
+        SCOPED_TRACE("failed " + point.call + " #" + std::to_string(point.ordinal) + ": " + point.line);
+        Fresh();
+        DriverReport report = SaveWith(point, point.call == "write" ? "error=ENOSPC" : "error=EIO");
+        ASSERT_EQ(report.status, 1) << ReadFileText(m_dir / "driver.log");
+        ExpectMessages(report.prompts, {kDialogTitle, stage->message});
+        EXPECT_EQ(report.state, StateLine());
+        ExpectStick(m_before, stage->archive, stage->mwc, stage->record);
+        EXPECT_EQ(m_world.WorkLeftovers(), stage->workLeft);
+        ++failed;
+        if (HasFailure()) {
+            break;
+        }
+    }
+    // Every file met at least its creation, a write, the sync, the close and the rename.
+    EXPECT_GE(failed, 15);
+    std::printf("[          ] %d failing calls on the stick\n", failed);
 }
