@@ -100,7 +100,27 @@ ByteSink& SafeFile::Sink() {
     return *m_sink;
 }
 
-bool SafeFile::Commit() {
+namespace {
+
+// Renames without replacing an existing target. File systems that cannot say so atomically get
+// a look first; the window that leaves is only the program racing itself.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    struct stat st {};
+    if (lstat(to.c_str(), &st) == 0) {
+        return false;
+    }
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+} // namespace
+
+bool SafeFile::Commit(bool keepExisting) {
     if (m_fd < 0) {
         return false;
     }
@@ -108,7 +128,9 @@ bool SafeFile::Commit() {
     ok = ok && fsync(m_fd) == 0;
     ok = close(m_fd) == 0 && ok;
     m_fd = -1;
-    if (ok && std::rename(m_tempPath.c_str(), m_target.c_str()) == 0) {
+    bool renamed = ok && (keepExisting ? RenameNoReplace(m_tempPath, m_target)
+                                       : std::rename(m_tempPath.c_str(), m_target.c_str()) == 0);
+    if (renamed) {
         SyncFolder(FolderOf(m_target));
         m_tempPath.clear();
         m_sink.reset();
@@ -130,7 +152,7 @@ void SafeFile::Discard() {
     m_sink.reset();
 }
 
-bool ReplaceFileSafely(const std::string& source, const std::string& target) {
+bool CopyFileSafely(const std::string& source, const std::string& target, bool failIfExists) {
     int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         return false;
@@ -152,5 +174,5 @@ bool ReplaceFileSafely(const std::string& source, const std::string& target) {
         ok = out.Sink().Write(buffer, static_cast<size_t>(n)) == static_cast<size_t>(n);
     }
     close(in);
-    return ok && out.Commit();
+    return ok && out.Commit(failIfExists);
 }

@@ -20,8 +20,9 @@ public:
     // Where the new contents go. Only valid after a successful Open.
     ByteSink& Sink();
     // Flushes, syncs, closes and renames over the target. False, with the target untouched and
-    // the temporary file removed, when any of that fails.
-    bool Commit();
+    // the temporary file removed, when any of that fails. With keepExisting a target that exists
+    // by then is never replaced, and that counts as a failure.
+    bool Commit(bool keepExisting = false);
     // Drops the new contents; the target stays as it was.
     void Discard();
 
@@ -35,5 +36,10 @@ private:
     int m_fd = -1;
 };
 
-// Copies `source` over `target` through a SafeFile.
-bool ReplaceFileSafely(const std::string& source, const std::string& target);
+// Copies `source` to `target` through a SafeFile: the target is either its old self or the whole
+// copy. With failIfExists an existing target is left alone and the copy fails.
+bool CopyFileSafely(const std::string& source, const std::string& target, bool failIfExists);
+
+inline bool ReplaceFileSafely(const std::string& source, const std::string& target) {
+    return CopyFileSafely(source, target, false);
+}

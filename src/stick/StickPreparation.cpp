@@ -4,6 +4,7 @@
 #include "platform/ByteStream.h"
 #include "platform/FileOps.h"
 #include "platform/Prompt.h"
+#include "platform/SafeFile.h"
 #include "platform/StickPath.h"
 #include "stick/ModelProfiles.h"
 #include "stick/StickDiscovery.h"
@@ -12,25 +13,11 @@
 
 namespace {
 
-// Anything at all under this name, whether or not it can be read: a backup copy must never
-// land on top of it, and only a file we created ourselves may be taken back.
-bool NameTaken(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-}
-
 // Makes the one-time copy of the configuration. Every save rebuilds the configuration from
-// this copy, and a copy that is present is never made again, so a half-written one would
-// spoil every later save: take it back when the copy fails.
+// this copy, and a copy that is present is never made again, so a half-written one would spoil
+// every later save: it is written under another name and only a whole copy takes the name.
 bool BackUpConfiguration(const std::string& mwcPath, const std::string& backupPath) {
-    const bool existedBefore = NameTaken(backupPath);
-    if (CopyFile(mwcPath, backupPath, true)) {
-        return true;
-    }
-    if (!existedBefore && NameTaken(backupPath)) {
-        RemoveFile(backupPath);
-    }
-    return false;
+    return CopyFileSafely(mwcPath, backupPath, true);
 }
 
 } // namespace

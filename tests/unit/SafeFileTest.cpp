@@ -82,3 +82,19 @@ TEST(SafeFile, ReplaceFileSafelyCopiesWholeFiles) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SafeFile, CopyWithFailIfExistsNeverReplacesAndLeavesNoTemporary) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir / "ERS-210.MWC", kNew));
+    ASSERT_TRUE(WriteFileBytes(dir / "ERS-210.ORG", kOld));
+    EXPECT_FALSE(CopyFileSafely(dir / "ERS-210.MWC", dir / "ERS-210.ORG", true));
+    EXPECT_EQ(ReadFileBytes(dir / "ERS-210.ORG"), kOld);
+    EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{"ERS-210.MWC", "ERS-210.ORG"}));
+    std::remove((dir / "ERS-210.ORG").c_str());
+    EXPECT_TRUE(CopyFileSafely(dir / "ERS-210.MWC", dir / "ERS-210.ORG", true));
+    EXPECT_EQ(ReadFileBytes(dir / "ERS-210.ORG"), kNew);
+}
+
+} // namespace
