@@ -1,6 +1,7 @@
 # The two commands a newcomer needs: `make run` and `make test`. Everything else is for developers.
 .PHONY: all deps build run test demo fuzz bench format install clean screenshots
 
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 BUILD := build
 TEST_BUILD := build-asan
