@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <algorithm>
 #include <deque>
 
 namespace {
@@ -35,6 +38,21 @@ QWidget* Owner() {
     return (w != nullptr && w->isVisible()) ? w : nullptr;
 }
 
+// Messages are laid out line by line (the save summary names one file per line); the box would
+// otherwise wrap anything wider than half the screen and break a path in the middle.
+void KeepLinesWhole(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label == nullptr) {
+        return;
+    }
+    int widest = 0;
+    const QFontMetrics metrics(label->font());
+    for (const QString& line : box.text().split(QLatin1Char('\n'))) {
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    label->setMinimumWidth(widest + metrics.averageCharWidth());
+}
+
 } // namespace
 
 const std::string& ApplicationTitle() {
@@ -60,6 +78,7 @@ void ShowMessage(const std::string& text) {
         return;
     }
     QMessageBox box(QMessageBox::Warning, Q(g_title), Q(text), QMessageBox::Ok, Owner());
+    KeepLinesWhole(box);
     box.exec();
 }
 
@@ -75,6 +94,7 @@ bool AskYesNo(const std::string& text) {
         return yes;
     }
     QMessageBox box(QMessageBox::Warning, Q(g_title), Q(text), QMessageBox::Yes | QMessageBox::No, Owner());
+    KeepLinesWhole(box);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
