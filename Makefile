@@ -11,6 +11,7 @@ FUZZ_SECONDS ?= 20
 # A folder of the user's own: the program keeps its work files and SOUNDS beside itself.
 PREFIX ?= $(HOME)/Tonewright
 DEMO_PROFILE ?= AiboLife 2 (210)
+FUZZ_TARGETS := $(notdir $(basename $(wildcard tests/fuzz/*Fuzz.cpp)))
 
 all: build
 
@@ -42,17 +43,17 @@ test: deps
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_FUZZ=ON \
 	    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer" >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@set -e; for f in $(FUZZ_BUILD)/tests/fuzz/*Fuzz; do \
-	    name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/findings/$$name; \
-	    echo "== $$name ($(FUZZ_SECONDS) s)"; \
-	    $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=0 -artifact_prefix=$(FUZZ_BUILD)/findings/$$name/ \
-	        $(FUZZ_BUILD)/findings/$$name $(FUZZ_BUILD)/tests/fuzz/corpus/$$name 2>&1 | tail -n 2; \
-	done
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target seedcorpus $(FUZZ_TARGETS)
+	@fail=0; for name in $(FUZZ_TARGETS); do f=$(FUZZ_BUILD)/tests/fuzz/$$name; out=$(FUZZ_BUILD)/findings/$$name; \
+	    mkdir -p $$out; printf '%-26s %s s: ' $$name $(FUZZ_SECONDS); \
+	    if $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$$out/ $$out $(FUZZ_BUILD)/tests/fuzz/corpus/$$name \
+	        > $$out.log 2>&1; then grep -o 'Done [0-9]* runs.*' $$out.log || echo done; \
+	    else echo "FAILED (see $$out.log)"; tail -n 30 $$out.log; fail=1; fi; \
+	done; exit $$fail
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_BENCH=ON >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS)
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target TonewrightBench
 	@$(BENCH_BUILD)/bench/TonewrightBench
 
 # The portable program folder (the program, its compressor and SOUNDS/) plus a menu entry and
