@@ -1,5 +1,7 @@
 #include "platform/Prompt.h"
 
+#include "platform/StickPath.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -121,7 +123,9 @@ std::optional<std::string> BrowseForOpenFile(const OpenFileRequest& request) {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(Q(request.defaultExtension));
     dialog.setNameFilter(Q(request.filter));
-    dialog.selectFile(Q(request.initialFileName));
+    // On a case-sensitive file system the stick may spell the name otherwise; offer the file
+    // that is there, so Enter picks it.
+    dialog.selectFile(Q(ResolveStickPath(request.initialFileName)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # As `make run` starts it: the program opens its file dialog on the stick it is started in,
-# Return picks the preselected memstick.ind, the window titled "Tonewright" shows the stick's
+# Return picks the preselected memstick.ind (here spelled MEMSTICK.IND, as a stick copied to a
+# case-sensitive disk may spell it), the window titled "Tonewright" shows the stick's
 # software and sounds with the focus on Save, and Escape closes it and ends the program.
 set -u
 PROGRAM_DIR=$1
@@ -8,6 +9,7 @@ PROGRAM_DIR=$1
 work=$(mktemp -d)
 trap 'stop_desktop; rm -rf "$work"' EXIT
 "$PROGRAM_DIR/MakeDemoStick" "$work/stick" "Explorer (220)" "$work/SOUNDS" >/dev/null || { echo "FAIL: no demo stick"; exit 1; }
+mv "$work/stick/memstick.ind" "$work/stick/MEMSTICK.IND"
 start_desktop
 cd "$work/stick"
 "$PROGRAM_DIR/Tonewright" &
