@@ -1,0 +1,22 @@
+#pragma once
+// The benchmark's parts, each producing its rows of the table.
+#include "BenchSupport.h"
+
+#include <vector>
+
+struct SaveBenchResult {
+    BenchRow save;
+    BenchRow rewrite;
+    BenchRow memory;
+    double compressorPeakMb = 0; // the larger Crushkit run's own peak, for the notes
+    double containerMb = 0;      // the unpacked configuration the rewrite walks
+};
+
+// Rows 1, 2 and 5. Runs no Qt and no audio, so the save can be forked safely.
+SaveBenchResult RunSaveBenchmarks();
+
+// Row 3, one line per catalog size. Needs the QApplication.
+std::vector<BenchRow> RunDialogBenchmarks();
+
+// Row 4, warm and cold. Must run before anything else renders MIDI, or "cold" is not cold.
+std::vector<BenchRow> RunPreviewBenchmarks(const std::string& captureFile);
