@@ -1,5 +1,7 @@
 #include "platform/AudioOut.h"
 
+#include "platform/Endian.h"
+
 #include <SDL.h>
 #include <algorithm>
 #include <chrono>
@@ -93,7 +95,31 @@ std::optional<PcmAudio> ConvertToOutput(const SDL_AudioSpec& spec, const Uint8* 
 
 } // namespace
 
-std::optional<PcmAudio> DecodeWave(const std::vector<uint8_t>& bytes) {
+namespace {
+
+// SDL sizes its buffers by the sizes a file declares, so a damaged 100-byte file that claims a
+// 2 GB data chunk costs 2 GB before the read comes up short. No chunk can hold more than the
+// bytes that follow it: sizes are cut down to that in a copy before SDL sees them.
+std::vector<uint8_t> WithChunkSizesBounded(const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> copy = bytes;
+    if (copy.size() < 12 || std::memcmp(copy.data(), "RIFF", 4) != 0) {
+        return copy;
+    }
+    WriteLE32(copy.data() + 4, static_cast<uint32_t>(std::min<size_t>(ReadLE32(copy.data() + 4), copy.size() - 8)));
+    size_t pos = 12;
+    while (pos + 8 <= copy.size()) {
+        const size_t room = copy.size() - pos - 8;
+        const size_t size = std::min<size_t>(ReadLE32(copy.data() + pos + 4), room);
+        WriteLE32(copy.data() + pos + 4, static_cast<uint32_t>(size));
+        pos += 8 + size + (size & 1);
+    }
+    return copy;
+}
+
+} // namespace
+
+std::optional<PcmAudio> DecodeWave(const std::vector<uint8_t>& original) {
+    const std::vector<uint8_t> bytes = WithChunkSizesBounded(original);
     SDL_RWops* file = SDL_RWFromConstMem(bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), INT32_MAX)));
     if (file == nullptr) {
         return std::nullopt;

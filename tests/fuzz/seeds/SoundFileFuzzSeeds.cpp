@@ -27,7 +27,13 @@ std::vector<Seed> SoundFileSeeds() {
     std::vector<uint8_t> midi = SmallMidi();
     std::vector<uint8_t> cut = midi;
     cut.resize(20);
+    // Claims a data chunk of about 2 GB in a file of 100 bytes.
+    WaveDescription boastful;
+    std::vector<uint8_t> huge = BuildWave(boastful);
+    huge[40] = 0x40;
+    huge[41] = huge[42] = huge[43] = 0x80;
     return std::vector<Seed>{
+        {"huge-data-claim.wav", huge},
         {"mono8.wav", BuildWave({})},
         {"stereo16.wav", BuildWave(stereo)},
         {"odd-length.wav", BuildWave(odd)},
