@@ -102,9 +102,6 @@ namespace {
 // bytes that follow it: sizes are cut down to that in a copy before SDL sees them.
 std::vector<uint8_t> WithChunkSizesBounded(const std::vector<uint8_t>& bytes) {
     std::vector<uint8_t> copy = bytes;
-    if (copy.size() < 12 || std::memcmp(copy.data(), "RIFF", 4) != 0) {
-        return copy;
-    }
     WriteLE32(copy.data() + 4, static_cast<uint32_t>(std::min<size_t>(ReadLE32(copy.data() + 4), copy.size() - 8)));
     size_t pos = 12;
     while (pos + 8 <= copy.size()) {
@@ -119,6 +116,12 @@ std::vector<uint8_t> WithChunkSizesBounded(const std::vector<uint8_t>& bytes) {
 } // namespace
 
 std::optional<PcmAudio> DecodeWave(const std::vector<uint8_t>& original) {
+    // Only a proper RIFF/WAVE file is handed on: SDL also reads headless variants, whose chunk
+    // sizes the bound above would not see.
+    if (original.size() < 12 || std::memcmp(original.data(), "RIFF", 4) != 0 ||
+        std::memcmp(original.data() + 8, "WAVE", 4) != 0) {
+        return std::nullopt;
+    }
     const std::vector<uint8_t> bytes = WithChunkSizesBounded(original);
     SDL_RWops* file = SDL_RWFromConstMem(bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), INT32_MAX)));
     if (file == nullptr) {

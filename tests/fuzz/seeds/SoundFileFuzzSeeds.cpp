@@ -34,6 +34,7 @@ std::vector<Seed> SoundFileSeeds() {
     huge[41] = huge[42] = huge[43] = 0x80;
     return std::vector<Seed>{
         {"huge-data-claim.wav", huge},
+        {"headless-huge-claim.wav", std::vector<uint8_t>(huge.begin() + 8, huge.end())},
         {"mono8.wav", BuildWave({})},
         {"stereo16.wav", BuildWave(stereo)},
         {"odd-length.wav", BuildWave(odd)},
