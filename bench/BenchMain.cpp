@@ -24,8 +24,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    // The device is a file, written as fast as it is fed; the preview figures add back the time
-    // a real-time device would take (see PreviewBench.cpp).
+    // The device is a file, written as fast as it is fed (see PreviewBench.cpp).
     TempDir audio;
     const std::string capture = audio / "capture.raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -59,7 +58,7 @@ int main(int argc, char** argv) {
                 "2: the unpacked container (%.1f MB) rewritten with every stock sound assigned, against a copy of it;\n"
                 "   each writes a new file in the work folder and fsyncs it at the end, as the rewrite's close does.\n"
                 "3: construction until shown and painted, offscreen; stick backup already made.\n"
-                "4: from the call until the first sample above -72 dBFS would leave a real-time device;\n"
+                "4: from the call until the first sample above -72 dBFS is in SDL's disk-driver output file;\n"
                 "   baseline = the same sounds pre-rendered, handed to the device. Cold includes soundfont load.\n"
                 "5: ru_maxrss of a forked child after the save minus just before it (heap trimmed, high-water mark\n"
                 "   reset); the largest of 3 saves. Crushkit, a process of its own, peaked at %s.\n",

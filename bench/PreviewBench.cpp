@@ -25,11 +25,10 @@ constexpr int WarmRuns = 25;
 constexpr int StockIndices[] = {1, 2, 4, 5, 8};
 // As the preview tests judge audibility: above about -72 dB of full scale.
 constexpr int AudibleLevel = 8;
-// The device buffer AudioOut opens SDL with.
-constexpr long DeviceFrames = 1024;
 
 // Watches the capture file from the moment it is created and notes when the first audible
-// sample is in it, and at which frame of the output stream.
+// sample is in it. The stock sounds start sounding within their first device buffer, so no
+// real-time wait before that sample is left out by the unpaced driver.
 class FirstAudioWatch {
 public:
     explicit FirstAudioWatch(std::string path) : m_path(std::move(path)) {
@@ -47,18 +46,16 @@ public:
         }
     }
 
-    // Milliseconds from `start` until the first audible sample would leave a device that plays in
-    // real time. The disk driver is run without its real-time pacing, so silence before that
-    // sample is written at once; the time a real device would spend playing the buffers before
-    // it is added back.
+    // Milliseconds from `start` until the first audible sample was in the file. The disk driver
+    // runs without real-time pacing, so what it is handed appears at once (its stdio buffer is
+    // flushed by the next buffer, a moment later), and the silence SDL writes while the device
+    // is still paused does not push the figure back as it would if it were played out.
     std::optional<double> LatencyFrom(BenchClock::time_point start) {
         Stop();
         if (!m_found) {
             return std::nullopt;
         }
-        double ms = std::chrono::duration<double, std::milli>(m_when - start).count();
-        long earlierBuffers = m_frame / DeviceFrames;
-        return ms + 1000.0 * static_cast<double>(earlierBuffers * DeviceFrames) / AudioOutRate;
+        return std::chrono::duration<double, std::milli>(m_when - start).count();
     }
 
 private:
@@ -79,7 +76,6 @@ private:
                     static_cast<int16_t>(buffer[static_cast<size_t>(i)] | (buffer[static_cast<size_t>(i) + 1] << 8));
                 if (std::abs(static_cast<int>(sample)) > AudibleLevel) {
                     m_when = now;
-                    m_frame = static_cast<long>((offset + i) / 2 / AudioOutChannels);
                     m_found = true;
                     break;
                 }
@@ -100,7 +96,6 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_found{false};
     BenchClock::time_point m_when;
-    long m_frame = 0;
 };
 
 std::vector<uint8_t> StockRecordData(const StockSoundLibrary& library, int index) {
