@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -183,6 +185,74 @@ void SubstituteSoundName(CustomizationState& state, uint32_t /*blockId*/, uint32
     }
 }
 
+namespace {
+
+// SubstituteSoundName prepared once for a whole rewrite. A configuration names tens of thousands
+// of sounds and a catalog holds up to 166 keys that often share their first four characters, so
+// trying every key on every name is most of a save's time. The result is the same: the first
+// assigned key in catalog order that matches the name gives the replacement, and since every
+// custom sound name starts with "u_", which no key does, nothing after it can match again.
+class PreparedSubstitution {
+public:
+    explicit PreparedSubstitution(CustomizationState& state) : m_state(state) {
+        const ModelProfile* profile = state.ActiveProfile;
+        if (profile == nullptr || profile->catalog == nullptr || !state.Assignments) {
+            return;
+        }
+        const AssignmentTable& slots = *state.Assignments;
+        for (int32_t i = 0; i < profile->catalogCount && static_cast<size_t>(i) < slots.size(); ++i) {
+            const CatalogEntry& entry = profile->catalog[i];
+            const std::optional<std::string>& slot = slots[static_cast<size_t>(i)];
+            std::string customName;
+            bool isMidi = false;
+            if (!IsStockSound(entry) || !slot || !MakeCustomSoundName(*slot, customName, isMidi) ||
+                customName.size() > MaxMwcTextLength) {
+                continue;
+            }
+            if (std::strpbrk(entry.key, "?*") == nullptr) {
+                m_exact.emplace(entry.key, Candidate{i, entry.key, customName}); // keeps the first
+            } else {
+                m_patterns.push_back(Candidate{i, entry.key, customName});
+            }
+        }
+    }
+
+    void operator()(uint32_t /*blockId*/, uint32_t kind, char* text) const {
+        if (kind != SoundNameRecordKind || text == nullptr || std::strlen(text) < KeyPrefixLength) {
+            return;
+        }
+        const Candidate* best = nullptr;
+        if (auto exact = m_exact.find(text); exact != m_exact.end()) {
+            best = &exact->second;
+        }
+        for (const Candidate& pattern : m_patterns) {
+            if (best != nullptr && pattern.index > best->index) {
+                break;
+            }
+            if (std::strncmp(pattern.key, text, KeyPrefixLength) == 0 && MatchSoundKey(pattern.key, text)) {
+                best = &pattern;
+                break;
+            }
+        }
+        if (best != nullptr) {
+            std::memcpy(text, best->customName.c_str(), best->customName.size() + 1);
+            ++m_state.ModifiedEntryCount;
+        }
+    }
+
+private:
+    struct Candidate {
+        int32_t index;
+        const char* key;
+        std::string customName;
+    };
+    CustomizationState& m_state;
+    std::unordered_map<std::string, Candidate> m_exact;
+    std::vector<Candidate> m_patterns; // in catalog order
+};
+
+} // namespace
+
 MwcTextCallback SoundNameSubstitution(CustomizationState& state) {
-    return [&state](uint32_t blockId, uint32_t kind, char* text) { SubstituteSoundName(state, blockId, kind, text); };
+    return PreparedSubstitution(state);
 }
