@@ -7,8 +7,10 @@
 #include "platform/Endian.h"
 #include "stick/ModelProfiles.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -45,15 +47,87 @@ bool HasMagic(const uint8_t* header, const char* magic) {
     return std::memcmp(header, magic, 4) == 0;
 }
 
+// A container is read and written in pieces of a few bytes, tens of thousands of them; these
+// fixed buffers make each piece a memory copy. Like a one-item read or write, a piece of zero
+// bytes is a failure.
+class BufferedInput {
+public:
+    explicit BufferedInput(ByteSource& source) : m_source(source) {}
+
+    bool ReadItem(void* out, size_t n) {
+        auto* p = static_cast<uint8_t*>(out);
+        if (n == 0) {
+            return false;
+        }
+        while (n > 0) {
+            if (m_pos == m_end) {
+                m_pos = 0;
+                m_end = m_source.Read(m_buffer, sizeof m_buffer);
+                if (m_end == 0) {
+                    return false;
+                }
+            }
+            const size_t take = std::min(n, m_end - m_pos);
+            std::memcpy(p, m_buffer + m_pos, take);
+            m_pos += take;
+            p += take;
+            n -= take;
+        }
+        return true;
+    }
+
+private:
+    ByteSource& m_source;
+    uint8_t m_buffer[64 * 1024];
+    size_t m_pos = 0;
+    size_t m_end = 0;
+};
+
+// Whatever was written reaches the sink on every way out, so a failed rewrite leaves its output
+// as far as it got.
+class BufferedOutput {
+public:
+    explicit BufferedOutput(ByteSink& sink) : m_sink(sink) {}
+    ~BufferedOutput() { Flush(); }
+    BufferedOutput(const BufferedOutput&) = delete;
+    BufferedOutput& operator=(const BufferedOutput&) = delete;
+
+    bool WriteItem(const void* data, size_t n) {
+        if (n == 0 || n > sizeof m_buffer || m_failed) {
+            return false;
+        }
+        if (m_used + n > sizeof m_buffer && !Flush()) {
+            return false;
+        }
+        std::memcpy(m_buffer + m_used, data, n);
+        m_used += n;
+        return true;
+    }
+
+    bool Flush() {
+        if (m_used > 0) {
+            m_failed = m_failed || m_sink.Write(m_buffer, m_used) != m_used;
+            m_used = 0;
+        }
+        return !m_failed;
+    }
+
+private:
+    ByteSink& m_sink;
+    uint8_t m_buffer[64 * 1024];
+    size_t m_used = 0;
+    bool m_failed = false;
+};
+
 // Reads a header as one item, checks its magic and copies it out unchanged.
-bool CopyHeader(ByteSource& input, ByteSink* output, uint8_t* header, size_t size, const char* magic) {
-    if (!ReadItem(input, header, size) || !HasMagic(header, magic)) {
+bool CopyHeader(BufferedInput& input, BufferedOutput* output, uint8_t* header, size_t size, const char* magic) {
+    if (!input.ReadItem(header, size) || !HasMagic(header, magic)) {
         return false;
     }
-    return output == nullptr || WriteItem(*output, header, size);
+    return output == nullptr || output->WriteItem(header, size);
 }
 
-bool RewriteRecord(ByteSource& input, ByteSink* output, uint32_t blockId, const MwcTextCallback& callback) {
+bool RewriteRecord(BufferedInput& input, BufferedOutput* output, uint32_t blockId, const MwcTextCallback& callback) {
     uint8_t header[RecordHeaderSize];
     // The header goes out before the length byte is read, so a damaged length leaves it in the
     // partial output just as far as the walk got.
@@ -63,11 +137,11 @@ bool RewriteRecord(ByteSource& input, ByteSink* output, uint32_t blockId, const 
     const uint32_t kind = ReadLE32(header + 4);
 
     uint8_t length = 0;
-    if (!ReadItem(input, &length, 1) || length < MinMwcTextLength || length > MaxMwcTextLength) {
+    if (!input.ReadItem(&length, 1) || length < MinMwcTextLength || length > MaxMwcTextLength) {
         return false;
     }
     char text[TextBufferSize];
-    if (!ReadItem(input, text, length)) {
+    if (!input.ReadItem(text, length)) {
         return false;
     }
     text[length] = '\0';
@@ -85,16 +159,16 @@ bool RewriteRecord(ByteSource& input, ByteSink* output, uint32_t blockId, const 
         return false;
     }
     const auto lengthByte = static_cast<uint8_t>(newLength);
-    return WriteItem(*output, &lengthByte, 1) && WriteItem(*output, text, newLength);
+    return output->WriteItem(&lengthByte, 1) && output->WriteItem(text, newLength);
 }
 
-int Walk(ByteSource& input, ByteSink* output, const MwcTextCallback& callback) {
+int WalkBuffered(BufferedInput& input, BufferedOutput* output, const MwcTextCallback& callback) {
     uint8_t fileHeader[FileHeaderSize];
-    if (!ReadItem(input, fileHeader, sizeof fileHeader) || !HasMagic(fileHeader, "MWCM") ||
+    if (!input.ReadItem(fileHeader, sizeof fileHeader) || !HasMagic(fileHeader, "MWCM") ||
         ReadLE32Signed(fileHeader + 4) != 1) {
         return -1;
     }
-    if (output != nullptr && !WriteItem(*output, fileHeader, sizeof fileHeader)) {
+    if (output != nullptr && !output->WriteItem(fileHeader, sizeof fileHeader)) {
         return -1;
     }
     // Counts are signed: zero or less means no blocks or records, not four billion of them.
@@ -112,7 +186,14 @@ int Walk(ByteSource& input, ByteSink* output, const MwcTextCallback& callback) {
             }
         }
     }
-    return 0;
+    return output == nullptr || output->Flush() ? 0 : -1;
+}
+
+int Walk(ByteSource& source, ByteSink* sink, const MwcTextCallback& callback) {
+    // Two 64 KiB buffers: on the heap rather than the stack of whatever thread calls this.
+    auto input = std::make_unique<BufferedInput>(source);
+    std::unique_ptr<BufferedOutput> output = sink != nullptr ? std::make_unique<BufferedOutput>(*sink) : nullptr;
+    return WalkBuffered(*input, output.get(), callback);
 }
 
 } // namespace
@@ -222,7 +303,7 @@ public:
             return;
         }
         const Candidate* best = nullptr;
-        if (auto exact = m_exact.find(text); exact != m_exact.end()) {
+        if (auto exact = m_exact.find(std::string_view(text)); exact != m_exact.end()) {
             best = &exact->second;
         }
         for (const Candidate& pattern : m_patterns) {
@@ -247,7 +328,8 @@ private:
         std::string customName;
     };
     CustomizationState& m_state;
-    std::unordered_map<std::string, Candidate> m_exact;
+    // Keyed by the catalog's own static key texts: looking a name up allocates nothing.
+    std::unordered_map<std::string_view, Candidate> m_exact;
     std::vector<Candidate> m_patterns; // in catalog order
 };
 
