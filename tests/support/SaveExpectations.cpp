@@ -1,20 +1,17 @@
 #include "SaveExpectations.h"
 
+#include "SoundFixtures.h"
 #include "WaveBuilder.h"
 #include "app/InstallationPaths.h"
 #include "catalog/SoundCatalogs.h"
+#include "platform/FileOps.h"
+#include "platform/Spawn.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -39,20 +36,15 @@ void PutLE32(std::vector<uint8_t>& out, uint32_t value) {
     PutLE16(out, value >> 16);
 }
 
-void PutBE32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<uint8_t>(value >> shift));
-    }
-}
-
 } // namespace
 
-Snapshot TakeSnapshot(const std::string& root) {
+Snapshot TakeSnapshot(const std::string& root, bool foldCase) {
     Snapshot snapshot;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         std::string name = fs::relative(it->path(), root).string();
+        name = foldCase ? Lowered(name) : name;
         if (it->is_directory()) {
             snapshot[name + "/"] = {};
         } else {
@@ -221,22 +213,6 @@ int DistinctSounds(const AssignmentTable& slots) {
     return static_cast<int>(names.size());
 }
 
-std::vector<uint8_t> SmallMidi(uint8_t firstNote) {
-    std::vector<uint8_t> track;
-    for (uint8_t step = 0; step < 4; ++step) {
-        const uint8_t note = static_cast<uint8_t>(firstNote + 2 * step);
-        track.insert(track.end(), {0x00, 0x90, note, 0x60, 0x60, 0x80, note, 0x40});
-    }
-    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-    std::vector<uint8_t> file = {'M', 'T', 'h', 'd'};
-    PutBE32(file, 6);
-    file.insert(file.end(), {0x00, 0x00, 0x00, 0x01, 0x00, 0x60});
-    file.insert(file.end(), {'M', 'T', 'r', 'k'});
-    PutBE32(file, static_cast<uint32_t>(track.size()));
-    file.insert(file.end(), track.begin(), track.end());
-    return file;
-}
-
 std::vector<uint8_t> RobotWave(size_t sampleCount, uint8_t seed, uint16_t bitsPerSample) {
     WaveDescription wave;
     wave.bitsPerSample = bitsPerSample;
@@ -292,40 +268,25 @@ std::vector<std::string> SaveWorld::WorkLeftovers() const {
 void AddStandardSounds(const SaveWorld& world) {
     world.AddSound("bark.wav", RobotWave(1000, 1));
     world.AddSound("Hello.WAV", RobotWave(700, 2, 16));
-    world.AddSound("tune.mid", SmallMidi(60));
+    world.AddSound("tune.mid", MidiFileMaker().Note(60, 0, 96).Note(64, 96, 96).Bytes());
     world.AddSound("my.song.wav", RobotWave(300, 3));
     world.AddSound("my.wav", RobotWave(500, 9)); // u_my as well; must not be packed for my.song.wav
     world.AddSound("Sample.wav", RobotWave(200, 5));
-    world.AddSound("sample.mid", SmallMidi(72));
+    world.AddSound("sample.mid", MidiFileMaker().Note(72, 0, 48).Bytes());
 }
 
-int RunProgram(const std::vector<std::string>& argv, const std::string& logPath) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        return -1;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
-    }
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+int RunProgram(const std::vector<std::string>& argv, const std::string& logPath, const std::string& outputPath) {
+    // The shell only sets up the redirections, then becomes the program.
+    std::vector<std::string> shell = {"/bin/sh",
+                                      "-c",
+                                      "log=$1 out=$2; shift 2; [ -n \"$out\" ] && exec \"$@\" >\"$out\" 2>\"$log\"; "
+                                      "exec \"$@\" >\"$log\" 2>&1",
+                                      "sh",
+                                      logPath,
+                                      outputPath};
+    shell.insert(shell.end(), argv.begin(), argv.end());
+    int error = 0;
+    return SpawnAndWait(shell, &error);
 }
 
 std::optional<std::string> FindProgram(const std::string& name) {
@@ -352,4 +313,55 @@ std::optional<bool> GzipAccepts(const std::string& path) {
         return std::nullopt;
     }
     return RunProgram({*gzip, "-t", path}) == 0;
+}
+
+std::optional<std::string> SaveDriverPath() {
+    const std::string self = ExecutablePath();
+    const std::string driver = self.substr(0, self.rfind('/')) + "/SaveDriver";
+    return access(driver.c_str(), X_OK) == 0 ? std::optional<std::string>(driver) : std::nullopt;
+}
+
+DriverReport RunSaveDriver(const std::vector<std::string>& wrapper, const std::string& stickRoot,
+                           const SaveWorld& world, const std::vector<std::string>& assignments,
+                           const std::string& logPath) {
+    const std::string report = logPath + ".report";
+    std::error_code ec;
+    fs::remove(report, ec);
+    std::vector<std::string> argv = wrapper;
+    argv.insert(argv.end(),
+                {SaveDriverPath().value_or("SaveDriver"), stickRoot, world.Program(), world.Sounds(), report});
+    argv.insert(argv.end(), assignments.begin(), assignments.end());
+    DriverReport result;
+    result.status = RunProgram(argv, logPath);
+    // The outcome, the state, then one prompt a line with its line feeds written as "\n".
+    const std::string text = ReadFileText(report);
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line;
+        for (size_t i = start; i < end; ++i) {
+            const bool escape = text[i] == '\\' && i + 1 < end;
+            line += escape ? (text[++i] == 'n' ? '\n' : text[i]) : text[i];
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    if (lines.size() >= 2) {
+        result.outcome = lines[0];
+        result.state = lines[1];
+        result.prompts.assign(lines.begin() + 2, lines.end());
+    }
+    return result;
+}
+
+std::optional<std::vector<std::string>> PrivateMount(const std::string& script) {
+    std::optional<std::string> unshare = FindProgram("unshare");
+    if (!unshare || geteuid() != 0 || RunProgram({*unshare, "-m", "true"}) != 0) {
+        return std::nullopt;
+    }
+    return std::vector<std::string>{*unshare, "-m", "sh", "-c", script, "sh"};
+}
+
+std::optional<std::vector<std::string>> ReadOnlyMount() {
+    return PrivateMount(R"(mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" || exit 90; shift; exec "$@")");
 }

@@ -1,7 +1,7 @@
 #pragma once
 // What the save tests share: a program folder that holds the real compressor, a sounds folder of
 // real WAV and MIDI files, the files a save should leave on the stick worked out here from the
-// file formats alone (not by the code under test), and a way to run other programs.
+// file formats alone (not by the code under test), and ways to run a save in another process.
 #include "ContainerBuilder.h"
 #include "TempDir.h"
 #include "app/CustomizationState.h"
@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-// Every folder and file under a root with its contents; folders end in "/".
+// Every folder and file under a root with its contents; folders end in "/". With `foldCase` the
+// names are lowered, so sticks that differ only in letter case compare equal.
 using Snapshot = std::map<std::string, std::vector<uint8_t>>;
-Snapshot TakeSnapshot(const std::string& root);
+Snapshot TakeSnapshot(const std::string& root, bool foldCase = false);
 // Every name under `root` (relative, at any depth) that begins with "." — where unfinished
 // copies of stick files would be.
 std::vector<std::string> HiddenEntries(const std::string& root);
@@ -42,8 +43,6 @@ std::string ExpectedSummary(int sounds, int entries, const ModelProfile& profile
 // The number of distinct custom sound names the assignments name.
 int DistinctSounds(const AssignmentTable& slots);
 
-// A small standard MIDI file of one track playing a few notes from `firstNote`.
-std::vector<uint8_t> SmallMidi(uint8_t firstNote);
 // A WAV as the robot plays it (8000 Hz mono PCM) of `sampleCount` samples; `seed` varies them.
 std::vector<uint8_t> RobotWave(size_t sampleCount, uint8_t seed, uint16_t bitsPerSample = 8);
 
@@ -79,11 +78,42 @@ private:
 // names collide.
 void AddStandardSounds(const SaveWorld& world);
 
-// Runs a program with the argument vector and waits for it; stdout and stderr go to `logPath`.
-// The exit status, 128 + the signal number when a signal ended it, or -1 when it did not start.
-int RunProgram(const std::vector<std::string>& argv, const std::string& logPath = "/dev/null");
+// Runs a program (argv[0] a full path) and waits for it. Its standard output goes to
+// `outputPath`, or with standard error to `logPath` when no output path is given. The exit
+// status, 128 + the signal number when a signal ended it, 127 when it could not be started.
+int RunProgram(const std::vector<std::string>& argv, const std::string& logPath = "/dev/null",
+               const std::string& outputPath = "");
 // The full path of a program found on PATH (or in /usr/sbin, /sbin), or nothing.
 std::optional<std::string> FindProgram(const std::string& name);
 // `gzip -t` on the file: whether Debian's gzip takes it as a whole gzip stream; nothing when
 // gzip is not installed.
 std::optional<bool> GzipAccepts(const std::string& path);
+
+// --- Saves in another process ---
+//
+// The SaveDriver program (built beside the test programs) opens a stick and saves, so that a save
+// can run where a test cannot run itself: inside a private mount namespace, where the stick can
+// be read-only or full, or under a tracer. Root ignores file permissions, so mounts are the way
+// to write-protect a stick.
+
+struct DriverReport {
+    int status = -1;                  // 0 saved, 1 kept open, 3 stick not opened, 90 mount refused
+    std::string outcome;              // "Saved", "KeepOpen" or "NotOpened"
+    std::string state;                // "modified key=file ..." as the state stands afterwards
+    std::vector<std::string> prompts; // every prompt shown, the open-file dialog's title first
+};
+
+// The SaveDriver beside this test program, or nothing when it is not built.
+std::optional<std::string> SaveDriverPath();
+// Runs `wrapper` + "SaveDriver STICK PROGRAM SOUNDS REPORT ASSIGNMENTS..."; the driver's output
+// goes to `logPath`.
+DriverReport RunSaveDriver(const std::vector<std::string>& wrapper, const std::string& stickRoot,
+                           const SaveWorld& world, const std::vector<std::string>& assignments,
+                           const std::string& logPath);
+// The argument vector that runs `script` (as "sh -c script sh ARGS...") as root of a private mount
+// namespace; nothing when this process cannot make one. A script exits with 90 when its mount is
+// refused.
+std::optional<std::vector<std::string>> PrivateMount(const std::string& script);
+// A PrivateMount wrapper whose first argument is bind-mounted read-only over itself before the
+// rest of the arguments run as a command.
+std::optional<std::vector<std::string>> ReadOnlyMount();

@@ -1,5 +1,7 @@
 #include "SoundFixtures.h"
 
+#include "WaveBuilder.h"
+
 #include "platform/AudioOut.h"
 
 #include <algorithm>
@@ -73,31 +75,22 @@ void PutVarLength(std::vector<uint8_t>& out, uint32_t value) {
 } // namespace
 
 std::vector<uint8_t> MakeSineWave(int rate, int channels, int bits, double seconds, double hertz) {
-    const auto frames = static_cast<uint32_t>(std::lround(rate * seconds));
-    const uint32_t dataSize = frames * static_cast<uint32_t>(channels * bits / 8);
-    std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
-    PutLE(out, 36 + dataSize, 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutLE(out, 16, 4);
-    PutLE(out, 1, 2);
-    PutLE(out, static_cast<uint32_t>(channels), 2);
-    PutLE(out, static_cast<uint32_t>(rate), 4);
-    PutLE(out, static_cast<uint32_t>(rate * channels * bits / 8), 4);
-    PutLE(out, static_cast<uint32_t>(channels * bits / 8), 2);
-    PutLE(out, static_cast<uint32_t>(bits), 2);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    PutLE(out, dataSize, 4);
-    for (uint32_t i = 0; i < frames; ++i) {
-        double value = 0.5 * std::sin(2.0 * std::numbers::pi * hertz * i / rate);
+    WaveDescription wave;
+    wave.sampleRate = static_cast<uint32_t>(rate);
+    wave.channels = static_cast<uint16_t>(channels);
+    wave.bitsPerSample = static_cast<uint16_t>(bits);
+    wave.samples.clear();
+    for (long i = 0; i < std::lround(rate * seconds); ++i) {
+        double value = 0.5 * std::sin(2.0 * std::numbers::pi * hertz * static_cast<double>(i) / rate);
         for (int c = 0; c < channels; ++c) {
             if (bits == 8) {
-                out.push_back(static_cast<uint8_t>(std::lround(128 + 127 * value)));
+                wave.samples.push_back(static_cast<uint8_t>(std::lround(128 + 127 * value)));
             } else {
-                PutLE(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(32767 * value))), 2);
+                PutLE(wave.samples, static_cast<uint16_t>(static_cast<int16_t>(std::lround(32767 * value))), 2);
             }
         }
     }
-    return out;
+    return BuildWave(wave);
 }
 
 MidiFileMaker::MidiFileMaker(int tempo) : m_tempo(tempo) {}
