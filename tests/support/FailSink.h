@@ -1,8 +1,8 @@
 #pragma once
-// A sink that behaves like a device that fills up: it takes `capacity` bytes and then fails. The
-// write that crosses the limit is short and every later one writes nothing, so a writer can be
-// made to meet a failing write at each offset of its output in turn. Close can fail as well, as
-// a file whose buffered data cannot reach the disk does.
+// Devices that misbehave. FailSink behaves like a device that fills up: it takes `capacity` bytes
+// and then fails. The write that crosses the limit is short and every later one writes nothing, so
+// a writer can be made to meet a failing write at each offset of its output in turn. Close can
+// fail as well, as a file whose buffered data cannot reach the disk does.
 #include "platform/ByteStream.h"
 
 #include <algorithm>
@@ -40,4 +40,24 @@ private:
     bool m_failed = false;
     bool m_closed = false;
     std::vector<uint8_t> m_bytes;
+};
+
+// A source that hands out at most `perRead` bytes per read, as a slow or failing device does.
+class TrickleSource : public ByteSource {
+public:
+    TrickleSource(std::vector<uint8_t> bytes, size_t perRead) : m_bytes(std::move(bytes)), m_perRead(perRead) {}
+
+    size_t Read(void* buffer, size_t n) override {
+        size_t count = std::min({n, m_perRead, m_bytes.size() - m_pos});
+        std::copy_n(m_bytes.begin() + static_cast<long>(m_pos), count, static_cast<uint8_t*>(buffer));
+        m_pos += count;
+        return count;
+    }
+    bool Seek(int64_t) override { return false; }
+    int64_t Size() override { return -1; }
+
+private:
+    std::vector<uint8_t> m_bytes;
+    size_t m_perRead;
+    size_t m_pos = 0;
 };

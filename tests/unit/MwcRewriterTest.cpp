@@ -7,7 +7,6 @@
 #include "catalog/SoundCatalogs.h"
 #include "stick/ModelProfiles.h"
 
-#include <climits>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -49,6 +48,11 @@ int RewriteInMemory(const std::vector<uint8_t>& input, std::vector<uint8_t>& out
     return result;
 }
 
+int ReadOnlyPass(const std::vector<uint8_t>& input, const MwcTextCallback& callback) {
+    MemorySource source(input.data(), input.size());
+    return RewriteMwcEntries(source, nullptr, callback);
+}
+
 MwcContainer OneRecord(const std::string& text, uint32_t kind = SoundRecordKind) {
     MwcContainer container;
     container.blocks.push_back({7, {{kind, text, {}, std::nullopt}}, std::nullopt});
@@ -87,7 +91,6 @@ TEST(MwcRewrite, AReplacedTextChangesOnlyTheLengthByteAndTheText) {
         7,                                                              // textLength 7
         'b',  'a',  'r', 'k', '_', 'h', 'i',                            // text
     };
-    ASSERT_EQ(input.size(), 60u);
     ASSERT_EQ(BuildContainer(OneRecord("bark_hi")), input);
 
     Recorder recorder;
@@ -97,30 +100,26 @@ TEST(MwcRewrite, AReplacedTextChangesOnlyTheLengthByteAndTheText) {
 
     std::vector<uint8_t> expected(input.begin(), input.begin() + 52); // every header unchanged
     expected.push_back(6);                                            // textLength 6
-    for (char c : std::string("u_bark")) {                            // the new text
-        expected.push_back(static_cast<uint8_t>(c));
-    }
-    EXPECT_EQ(output.size(), 59u);
+    expected.insert(expected.end(), {'u', '_', 'b', 'a', 'r', 'k'});  // the new text
     EXPECT_EQ(output, expected);
     EXPECT_EQ(recorder.seen, (std::vector<SeenText>{{7, 0x2010, "bark_hi"}}));
 }
 
-TEST(MwcRewrite, ACallbackThatChangesNothingGivesAnIdenticalCopy) {
-    std::vector<uint8_t> input = BuildContainer(SampleContainer());
+TEST(MwcRewrite, EveryRecordReachesTheCallbackInOrderAndAnUnchangedCopyIsIdentical) {
+    const std::vector<uint8_t> input = BuildContainer(SampleContainer());
+    Recorder writing;
     std::vector<uint8_t> output;
-    ASSERT_EQ(RewriteInMemory(input, output, LeaveAlone), 0);
+    ASSERT_EQ(RewriteInMemory(input, output, writing.Callback()), 0);
     EXPECT_EQ(output, input);
-}
-
-TEST(MwcRewrite, EveryRecordReachesTheCallbackInOrderWithItsBlockAndKind) {
-    Recorder recorder;
-    std::vector<uint8_t> output;
-    ASSERT_EQ(RewriteInMemory(BuildContainer(SampleContainer()), output, recorder.Callback()), 0);
-    EXPECT_EQ(recorder.seen, (std::vector<SeenText>{{0x100, 0x2010, "up1_joy1_x2s"},
-                                                    {0x100, 0x3000, "motion_sit"},
-                                                    {0x300, 0x2010, "wakeup_nxs"},
-                                                    {0x300, 0x2010, std::string(99, 'w')},
-                                                    {0x300, 0x2010, "ab"}}));
+    EXPECT_EQ(writing.seen, (std::vector<SeenText>{{0x100, 0x2010, "up1_joy1_x2s"},
+                                                   {0x100, 0x3000, "motion_sit"},
+                                                   {0x300, 0x2010, "wakeup_nxs"},
+                                                   {0x300, 0x2010, std::string(99, 'w')},
+                                                   {0x300, 0x2010, "ab"}}));
+    // A pass that only reads sees the same.
+    Recorder reading;
+    EXPECT_EQ(ReadOnlyPass(input, reading.Callback()), 0);
+    EXPECT_EQ(reading.seen, writing.seen);
 }
 
 TEST(MwcRewrite, BytesAfterTheLastCountedRecordAreNotCopied) {
@@ -132,47 +131,10 @@ TEST(MwcRewrite, BytesAfterTheLastCountedRecordAreNotCopied) {
     EXPECT_EQ(output, exact);
 }
 
-TEST(MwcRewrite, ATextCutByAZeroByteIsWrittenUpToIt) {
-    std::vector<uint8_t> output;
-    ASSERT_EQ(RewriteInMemory(BuildContainer(OneRecord(std::string("ab\0cd", 5))), output, LeaveAlone), 0);
-    EXPECT_EQ(output, BuildContainer(OneRecord("ab")));
-}
-
-TEST(MwcRewrite, ATextCutToFewerThanTwoBytesFails) {
-    std::vector<uint8_t> output;
-    EXPECT_EQ(RewriteInMemory(BuildContainer(OneRecord(std::string("\0bc", 3))), output, LeaveAlone), -1);
-    // A length byte of 1 would make a container that no reader accepts.
-    EXPECT_EQ(RewriteInMemory(BuildContainer(OneRecord(std::string("a\0c", 3))), output, LeaveAlone), -1);
-    auto oneCharacter = [](uint32_t, uint32_t, char* text) { std::strcpy(text, "x"); };
-    EXPECT_EQ(RewriteInMemory(BuildContainer(OneRecord("bark_hi")), output, oneCharacter), -1);
-    // A read-only pass writes nothing and so has nothing to fail at.
-    std::vector<uint8_t> input = BuildContainer(OneRecord(std::string("\0bc", 3)));
-    MemorySource source(input.data(), input.size());
-    EXPECT_EQ(RewriteMwcEntries(source, nullptr, LeaveAlone), 0);
-}
-
-TEST(MwcRewrite, ACallbackThatEmptiesOrOverfillsTheTextFails) {
-    std::vector<uint8_t> input = BuildContainer(OneRecord("bark_hi"));
-    std::vector<uint8_t> output;
-    EXPECT_EQ(RewriteInMemory(input, output, [](uint32_t, uint32_t, char* text) { text[0] = '\0'; }), -1);
-    auto overfill = [](uint32_t, uint32_t, char* text) {
-        std::memset(text, 'x', 100);
-        text[100] = '\0';
-    };
-    EXPECT_EQ(RewriteInMemory(input, output, overfill), -1);
-    auto longest = [](uint32_t, uint32_t, char* text) {
-        std::memset(text, 'x', 99);
-        text[99] = '\0';
-    };
-    ASSERT_EQ(RewriteInMemory(input, output, longest), 0);
-    EXPECT_EQ(output, BuildContainer(OneRecord(std::string(99, 'x'))));
-}
-
 TEST(MwcRewrite, ACallbackThatThrowsFailsTheRewrite) {
-    std::vector<uint8_t> input = BuildContainer(OneRecord("bark_hi"));
     std::vector<uint8_t> output;
     auto thrower = [](uint32_t, uint32_t, char*) { throw std::runtime_error("callback"); };
-    EXPECT_EQ(RewriteInMemory(input, output, thrower), -1);
+    EXPECT_EQ(RewriteInMemory(BuildContainer(OneRecord("bark_hi")), output, thrower), -1);
 }
 
 TEST(MwcRewrite, InputEndingBeforeTheCountsAreMetFailsAtEveryLength) {
@@ -182,8 +144,7 @@ TEST(MwcRewrite, InputEndingBeforeTheCountsAreMetFailsAtEveryLength) {
         std::vector<uint8_t> cut(input.begin(), input.begin() + static_cast<long>(length));
         std::vector<uint8_t> output;
         EXPECT_EQ(RewriteInMemory(cut, output, LeaveAlone), -1);
-        MemorySource source(cut.data(), cut.size());
-        EXPECT_EQ(RewriteMwcEntries(source, nullptr, LeaveAlone), -1);
+        EXPECT_EQ(ReadOnlyPass(cut, LeaveAlone), -1);
     }
 }
 
@@ -194,91 +155,92 @@ TEST(MwcRewrite, AWriteFailingAtAnyOffsetFailsTheRewrite) {
         MemorySource source(input.data(), input.size());
         FailSink sink(capacity);
         EXPECT_EQ(RewriteMwcEntries(source, &sink, LeaveAlone), -1);
-        EXPECT_TRUE(sink.Failed());
     }
 }
 
-TEST(MwcRewrite, AReadOnlyPassSeesWhatAWritingPassSees) {
-    std::vector<uint8_t> input = BuildContainer(SampleContainer());
-    Recorder reading;
-    Recorder writing;
-    MemorySource source(input.data(), input.size());
-    EXPECT_EQ(RewriteMwcEntries(source, nullptr, reading.Callback()), 0);
-    std::vector<uint8_t> output;
-    EXPECT_EQ(RewriteInMemory(input, output, writing.Callback()), 0);
-    EXPECT_EQ(reading.seen, writing.seen);
-}
-
-// A container whose counts say there is nothing is its header alone.
-struct EmptyCountCase {
-    int32_t blockCount;
-    int32_t recordCount;
+// One record's text, as stored and as the callback leaves it: what a writing and a reading pass give.
+struct TextCase {
+    const char* name;
+    std::string text;
+    std::optional<std::string> replacement; // what the callback writes, if anything
+    int result;                             // of a writing pass
+    int readOnlyResult;
+    std::string written; // the text in the output when the result is 0
 };
 
-class EmptyCounts : public ::testing::TestWithParam<EmptyCountCase> {};
+void PrintTo(const TextCase& value, std::ostream* out) {
+    *out << value.name;
+}
+
+class RecordText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(RecordText, IsWrittenUpToItsFirstZeroByteWhenItHas2To99Bytes) {
+    const TextCase& c = GetParam();
+    const MwcTextCallback callback = [&c](uint32_t, uint32_t, char* text) {
+        if (c.replacement) {
+            std::memcpy(text, c.replacement->c_str(), c.replacement->size() + 1);
+        }
+    };
+    const std::vector<uint8_t> input = BuildContainer(OneRecord(c.text));
+    std::vector<uint8_t> output;
+    EXPECT_EQ(RewriteInMemory(input, output, callback), c.result);
+    if (c.result == 0) {
+        EXPECT_EQ(output, BuildContainer(OneRecord(c.written)));
+    }
+    EXPECT_EQ(ReadOnlyPass(input, callback), c.readOnlyResult);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MwcRewrite, RecordText,
+    ::testing::Values(TextCase{"Length0", "", std::nullopt, -1, -1, ""},
+                      TextCase{"Length1", "k", std::nullopt, -1, -1, ""},
+                      TextCase{"Length2", "kk", std::nullopt, 0, 0, "kk"},
+                      TextCase{"Length99", std::string(99, 'k'), std::nullopt, 0, 0, std::string(99, 'k')},
+                      TextCase{"Length100", std::string(100, 'k'), std::nullopt, -1, -1, ""},
+                      TextCase{"Length255", std::string(255, 'k'), std::nullopt, -1, -1, ""},
+                      TextCase{"ZeroByteInside", std::string("ab\0cd", 5), std::nullopt, 0, 0, "ab"},
+                      // A length byte of 0 or 1 would make a container no reader accepts; a reading pass writes none.
+                      TextCase{"ZeroByteFirst", std::string("\0bc", 3), std::nullopt, -1, 0, ""},
+                      TextCase{"ZeroByteSecond", std::string("a\0c", 3), std::nullopt, -1, 0, ""},
+                      TextCase{"CallbackEmptiesIt", "bark_hi", "", -1, 0, ""},
+                      TextCase{"CallbackLeavesOneCharacter", "bark_hi", "x", -1, 0, ""},
+                      TextCase{"CallbackWritesTheLongest", "bark_hi", std::string(99, 'x'), 0, 0, std::string(99, 'x')},
+                      TextCase{"CallbackOverfillsIt", "bark_hi", std::string(100, 'x'), -1, 0, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A container whose counts say there is nothing is its header alone, or its one block's header.
+class EmptyCounts : public ::testing::TestWithParam<std::pair<int32_t, int32_t>> {};
 
 TEST_P(EmptyCounts, CopyOnlyTheHeadersThatAreCounted) {
     MwcContainer container = OneRecord("bark_hi");
-    container.blockCountOverride = GetParam().blockCount;
-    container.blocks[0].recordCountOverride = GetParam().recordCount;
+    container.blockCountOverride = GetParam().first;
+    container.blocks[0].recordCountOverride = GetParam().second;
     std::vector<uint8_t> input = BuildContainer(container);
-    size_t expectedSize = GetParam().blockCount > 0 ? 28 : 16;
     Recorder recorder;
     std::vector<uint8_t> output;
     ASSERT_EQ(RewriteInMemory(input, output, recorder.Callback()), 0);
-    EXPECT_EQ(output, std::vector<uint8_t>(input.begin(), input.begin() + static_cast<long>(expectedSize)));
+    EXPECT_EQ(output, std::vector<uint8_t>(input.begin(), input.begin() + (GetParam().first > 0 ? 28 : 16)));
     EXPECT_TRUE(recorder.seen.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(MwcRewrite, EmptyCounts,
-                         ::testing::Values(EmptyCountCase{0, 1}, EmptyCountCase{-1, 1}, EmptyCountCase{INT32_MIN, 1},
-                                           EmptyCountCase{1, 0}, EmptyCountCase{1, -5}, EmptyCountCase{1, INT32_MIN}));
+                         ::testing::Values(std::pair{0, 1}, std::pair{INT32_MIN, 1}, std::pair{1, 0},
+                                           std::pair{1, -5}));
 
 // Damage at one offset of a well-formed container.
-struct DamageCase {
-    const char* what;
-    size_t offset;
-    uint8_t value;
-};
-
-class Damaged : public ::testing::TestWithParam<DamageCase> {};
+class Damaged : public ::testing::TestWithParam<std::pair<size_t, uint8_t>> {};
 
 TEST_P(Damaged, FailsTheRewrite) {
     std::vector<uint8_t> input = BuildContainer(OneRecord("bark_hi"));
-    input[GetParam().offset] = GetParam().value;
+    input[GetParam().first] = GetParam().second;
     std::vector<uint8_t> output;
     EXPECT_EQ(RewriteInMemory(input, output, LeaveAlone), -1);
 }
 
+// The file magic, a format of 2, the block magic, the record magic.
 INSTANTIATE_TEST_SUITE_P(MwcRewrite, Damaged,
-                         ::testing::Values(DamageCase{"FileMagic", 0, 'm'}, DamageCase{"Format2", 4, 2},
-                                           DamageCase{"Format0", 4, 0}, DamageCase{"BlockMagic", 19, 'd'},
-                                           DamageCase{"RecordMagic", 28, 'X'}),
-                         [](const auto& info) { return std::string(info.param.what); });
-
-// The length byte decides how much text follows; only 2 to 99 is a well-formed record.
-struct LengthCase {
-    int length;
-    int expected;
-};
-
-class TextLength : public ::testing::TestWithParam<LengthCase> {};
-
-TEST_P(TextLength, IsAcceptedOnlyFrom2To99) {
-    const int length = GetParam().length;
-    MwcContainer container = OneRecord(std::string(static_cast<size_t>(length), 'k'));
-    std::vector<uint8_t> input = BuildContainer(container);
-    std::vector<uint8_t> output;
-    EXPECT_EQ(RewriteInMemory(input, output, LeaveAlone), GetParam().expected);
-    if (GetParam().expected == 0) {
-        EXPECT_EQ(output, input);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(MwcRewrite, TextLength,
-                         ::testing::Values(LengthCase{0, -1}, LengthCase{1, -1}, LengthCase{2, 0}, LengthCase{50, 0},
-                                           LengthCase{99, 0}, LengthCase{100, -1}, LengthCase{255, -1}),
-                         [](const auto& info) { return "Length" + std::to_string(info.param.length); });
+                         ::testing::Values(std::pair<size_t, uint8_t>{0, 'm'}, std::pair<size_t, uint8_t>{4, 2},
+                                           std::pair<size_t, uint8_t>{19, 'd'}, std::pair<size_t, uint8_t>{28, 'X'}));
 
 class MwcRewriteFiles : public ::testing::Test {
 protected:
@@ -287,8 +249,9 @@ protected:
     std::string m_output = m_dir / "$TMP$.ODA";
 };
 
-TEST_F(MwcRewriteFiles, CopiesTheFileWithTheCallbacksTexts) {
+TEST_F(MwcRewriteFiles, ReplacesTheOutputWithACopyHoldingTheCallbacksTexts) {
     ASSERT_TRUE(WriteFileBytes(m_input, BuildContainer(SampleContainer())));
+    ASSERT_TRUE(WriteFileText(m_output, std::string(5000, 'o')));
     Recorder recorder;
     recorder.replacements = {{"wakeup_nxs", "u_wake"}};
     ASSERT_EQ(RewriteMwcEntries(m_input, m_output, recorder.Callback()), 0);
@@ -299,13 +262,6 @@ TEST_F(MwcRewriteFiles, CopiesTheFileWithTheCallbacksTexts) {
     EXPECT_EQ(ReadFileBytes(m_input), BuildContainer(SampleContainer()));
 }
 
-TEST_F(MwcRewriteFiles, ReplacesAnExistingOutput) {
-    ASSERT_TRUE(WriteFileBytes(m_input, BuildContainer(OneRecord("bark_hi"))));
-    ASSERT_TRUE(WriteFileText(m_output, std::string(500, 'o')));
-    ASSERT_EQ(RewriteMwcEntries(m_input, m_output, LeaveAlone), 0);
-    EXPECT_EQ(ReadFileBytes(m_output), BuildContainer(OneRecord("bark_hi")));
-}
-
 TEST_F(MwcRewriteFiles, WithoutAnOutputNothingIsWritten) {
     ASSERT_TRUE(WriteFileBytes(m_input, BuildContainer(SampleContainer())));
     Recorder recorder;
@@ -314,12 +270,9 @@ TEST_F(MwcRewriteFiles, WithoutAnOutputNothingIsWritten) {
     EXPECT_EQ(ListFolder(m_dir.Path()), std::vector<std::string>{"$TMP$.MWC"});
 }
 
-TEST_F(MwcRewriteFiles, AMissingInputCreatesNoOutput) {
+TEST_F(MwcRewriteFiles, FilesThatCannotBeOpenedFail) {
     EXPECT_EQ(RewriteMwcEntries(m_input, m_output, LeaveAlone), -1);
     EXPECT_FALSE(PathExists(m_output));
-}
-
-TEST_F(MwcRewriteFiles, AnOutputThatCannotBeCreatedFails) {
     ASSERT_TRUE(WriteFileBytes(m_input, BuildContainer(OneRecord("bark_hi"))));
     EXPECT_EQ(RewriteMwcEntries(m_input, m_dir / "missing/$TMP$.ODA", LeaveAlone), -1);
 }
@@ -341,6 +294,8 @@ TEST_F(MwcRewriteFiles, DataThatNeverReachTheDeviceAreAFailure) {
     EXPECT_EQ(RewriteMwcEntries(m_input, std::string("/dev/full"), LeaveAlone), -1);
 }
 
+// --- The sound-name substitution, called per record and prepared for a whole rewrite ---
+
 // A catalog in the shape of the real ones: category headers, the three kinds of key.
 const CatalogEntry TestCatalog[] = {
     {nullptr, "Joy"},               // 0
@@ -349,119 +304,65 @@ const CatalogEntry TestCatalog[] = {
     {nullptr, "Play"},              // 3
     {"hakken_ball", "Ball found"},  // 4
     {"hakken_*", "Anything found"}, // 5
-};
-constexpr int TestCatalogCount = static_cast<int>(std::size(TestCatalog));
-
-class SubstituteSoundNameTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_profile.catalog = TestCatalog;
-        m_profile.catalogCount = TestCatalogCount;
-        m_state.ActiveProfile = &m_profile;
-        m_state.Assignments = AssignmentTable(TestCatalogCount);
-    }
-
-    void Assign(int index, const std::string& fileName) {
-        (*m_state.Assignments)[static_cast<size_t>(index)] = fileName;
-    }
-
-    std::string Substitute(const std::string& text, uint32_t kind = SoundNameRecordKind) {
-        char buffer[100] = {};
-        std::memcpy(buffer, text.c_str(), text.size() + 1);
-        SubstituteSoundName(m_state, 0, kind, buffer);
-        return buffer;
-    }
-
-    ModelProfile m_profile{};
-    CustomizationState m_state;
+    {"ab?", "Three characters"},    // 6
+    {"abcd*", "Prefix"},            // 7
 };
 
-TEST_F(SubstituteSoundNameTest, AMatchingSoundNameBecomesTheAssignedFilesCustomName) {
-    Assign(1, "Bark.WAV");
-    EXPECT_EQ(Substitute("up1_joy1_x2s"), "u_bark");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 1);
-    EXPECT_EQ(Substitute("up1_joy1_x#s"), "u_bark");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 2);
+struct SubstitutionCase {
+    const char* name;
+    std::vector<std::pair<int, std::string>> assigned; // catalog row, file
+    std::string text;
+    std::string expected; // the text afterwards; counted when it changed
+    uint32_t kind = SoundNameRecordKind;
+};
+
+void PrintTo(const SubstitutionCase& value, std::ostream* out) {
+    *out << value.name;
 }
 
-TEST_F(SubstituteSoundNameTest, OnlySoundRecordsAreTouched) {
-    Assign(1, "Bark.WAV");
-    EXPECT_EQ(Substitute("up1_joy1_x2s", 0x2011), "up1_joy1_x2s");
-    EXPECT_EQ(Substitute("up1_joy1_x2s", 0), "up1_joy1_x2s");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 0);
+class Substitution : public ::testing::TestWithParam<SubstitutionCase> {};
+
+TEST_P(Substitution, ReplacesTheFirstAssignedMatchingKeysNameAndCountsIt) {
+    const SubstitutionCase& c = GetParam();
+    ModelProfile profile{};
+    profile.catalog = TestCatalog;
+    profile.catalogCount = static_cast<int>(std::size(TestCatalog));
+    for (bool prepared : {false, true}) {
+        SCOPED_TRACE(prepared ? "prepared for a rewrite" : "called per record");
+        CustomizationState state;
+        state.ActiveProfile = &profile;
+        state.Assignments = AssignmentTable(std::size(TestCatalog));
+        for (const auto& [row, file] : c.assigned) {
+            (*state.Assignments)[static_cast<size_t>(row)] = file;
+        }
+        char buffer[128] = {};
+        std::memcpy(buffer, c.text.c_str(), c.text.size() + 1);
+        if (prepared) {
+            SoundNameSubstitution(state)(0, c.kind, buffer);
+        } else {
+            SubstituteSoundName(state, 0, c.kind, buffer);
+        }
+        EXPECT_EQ(std::string(buffer), c.expected);
+        EXPECT_EQ(state.ModifiedEntryCount, c.expected != c.text ? 1 : 0);
+    }
 }
 
-TEST_F(SubstituteSoundNameTest, NamesThatDoNotMatchAnAssignedKeyStay) {
-    Assign(1, "Bark.WAV");
-    Assign(2, "Tune.MID");
-    EXPECT_EQ(Substitute("up1_joy1_x12s"), "up1_joy1_x12s"); // other length
-    EXPECT_EQ(Substitute("UP1_joy1_x2s"), "UP1_joy1_x2s");   // case counts
-    EXPECT_EQ(Substitute("hakken_ball"), "hakken_ball");     // matches, but not assigned
-    EXPECT_EQ(Substitute("wak"), "wak");                     // too short to be looked at
-    EXPECT_EQ(m_state.ModifiedEntryCount, 0);
-    EXPECT_EQ(Substitute("wakeup_nxs"), "u_tune");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 1);
-}
-
-TEST_F(SubstituteSoundNameTest, AThreeCharacterTextIsNeverReplaced) {
-    // "ab?" alone would match abc; names are only looked at from four characters on.
-    static const CatalogEntry shortKeys[] = {{"ab?", "Three characters"}, {"abcd*", "Prefix"}};
-    m_profile.catalog = shortKeys;
-    m_profile.catalogCount = 2;
-    m_state.Assignments = AssignmentTable{std::string("Bark.WAV"), std::string("Tune.MID")};
-    EXPECT_EQ(Substitute("abc"), "abc");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 0);
-    EXPECT_EQ(Substitute("abcde"), "u_tune");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 1);
-}
-
-TEST_F(SubstituteSoundNameTest, TheFirstAssignedEntryInCatalogOrderWinsAndCountsOnce) {
-    Assign(5, "Any.wav");
-    EXPECT_EQ(Substitute("hakken_ball"), "u_any");
-    Assign(4, "Ball.wav");
-    EXPECT_EQ(Substitute("hakken_ball"), "u_ball");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 2);
-}
-
-TEST_F(SubstituteSoundNameTest, AFileWithoutACustomSoundNameLeavesTheTextAlone) {
-    Assign(1, std::string(29, 'x') + ".wav"); // 33 characters
-    Assign(4, "README");
-    EXPECT_EQ(Substitute("up1_joy1_x2s"), "up1_joy1_x2s");
-    EXPECT_EQ(Substitute("hakken_ball"), "hakken_ball");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 0);
-}
-
-TEST_F(SubstituteSoundNameTest, WithoutAProfileOrAssignmentsNothingHappens) {
-    m_state.Assignments.reset();
-    EXPECT_EQ(Substitute("hakken_ball"), "hakken_ball");
-    m_state.Assignments = AssignmentTable(2); // shorter than the catalog
-    EXPECT_EQ(Substitute("hakken_ball"), "hakken_ball");
-    m_state.ActiveProfile = nullptr;
-    EXPECT_EQ(Substitute("hakken_ball"), "hakken_ball");
-    EXPECT_EQ(m_state.ModifiedEntryCount, 0);
-}
-
-TEST_F(SubstituteSoundNameTest, ARewriteReplacesAndCountsEveryMatchingRecord) {
-    Assign(1, "Bark.WAV");
-    Assign(2, "Tune.MID");
-    MwcContainer container;
-    container.blocks.push_back({1,
-                                {{SoundRecordKind, "up1_joy1_x2s", {}, std::nullopt},
-                                 {0x3000, "up1_joy1_x2s", {}, std::nullopt},
-                                 {SoundRecordKind, "hakken_ball", {}, std::nullopt}},
-                                std::nullopt});
-    container.blocks.push_back(
-        {2,
-         {{SoundRecordKind, "up1_joy1_x2s", {}, std::nullopt}, {SoundRecordKind, "wake", {}, std::nullopt}},
-         std::nullopt});
-    std::vector<uint8_t> output;
-    ASSERT_EQ(RewriteInMemory(BuildContainer(container), output, SoundNameSubstitution(m_state)), 0);
-
-    container.blocks[0].records[0].text = "u_bark";
-    container.blocks[1].records[0].text = "u_bark";
-    container.blocks[1].records[1].text = "u_tune";
-    EXPECT_EQ(output, BuildContainer(container));
-    EXPECT_EQ(m_state.ModifiedEntryCount, 3);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Substitution,
+    ::testing::Values(
+        SubstitutionCase{"OneCharacterWildcard", {{1, "Bark.WAV"}}, "up1_joy1_x2s", "u_bark"},
+        SubstitutionCase{"WildcardTakesAnyCharacter", {{1, "Bark.WAV"}}, "up1_joy1_x#s", "u_bark"},
+        SubstitutionCase{"Prefix", {{1, "Bark.WAV"}, {2, "Tune.MID"}}, "wakeup_nxs", "u_tune"},
+        SubstitutionCase{"OtherKind", {{1, "Bark.WAV"}}, "up1_joy1_x2s", "up1_joy1_x2s", 0x2011},
+        SubstitutionCase{"OtherLength", {{1, "Bark.WAV"}}, "up1_joy1_x12s", "up1_joy1_x12s"},
+        SubstitutionCase{"CaseCounts", {{1, "Bark.WAV"}}, "UP1_joy1_x2s", "UP1_joy1_x2s"},
+        SubstitutionCase{"MatchingKeyNotAssigned", {{1, "Bark.WAV"}}, "hakken_ball", "hakken_ball"},
+        SubstitutionCase{"ThreeCharactersNeverLookedAt", {{6, "Bark.WAV"}}, "abc", "abc"},
+        SubstitutionCase{"FourCharactersAreLookedAt", {{7, "Tune.MID"}}, "abcde", "u_tune"},
+        SubstitutionCase{"OnlyMatchAssigned", {{5, "Any.wav"}}, "hakken_ball", "u_any"},
+        SubstitutionCase{"FirstInCatalogOrderWins", {{5, "Any.wav"}, {4, "Ball.wav"}}, "hakken_ball", "u_ball"},
+        SubstitutionCase{"FileNameTooLong", {{1, std::string(29, 'x') + ".wav"}}, "up1_joy1_x2s", "up1_joy1_x2s"},
+        SubstitutionCase{"FileNameWithoutDot", {{4, "README"}}, "hakken_ball", "hakken_ball"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
