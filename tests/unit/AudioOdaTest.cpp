@@ -118,33 +118,6 @@ TEST_F(AudioOdaTest, AFileAssignedSeveralTimesIsPackedOnce) {
     EXPECT_EQ(WriteToMemory(1).size(), 64u + 144u + 10u);
 }
 
-TEST_F(AudioOdaTest, OnlyTheFirstOfTwoFilesWithOneCustomSoundNameIsPacked) {
-    std::vector<uint8_t> wav = AddSound("Sample.wav", 30);
-    AddSound("sample.mid", 20);
-    m_registry.RegisterCustomSound("Sample.wav");
-    m_registry.RegisterCustomSound("sample.mid");
-    std::vector<uint8_t> archive = WriteToMemory(1);
-    EXPECT_EQ(EntryAt(archive, 0).name, "u_sample");
-    EXPECT_EQ(EntryAt(archive, 0).type, "WAVE");
-    EXPECT_EQ(std::vector<uint8_t>(archive.begin() + 208, archive.end()), wav);
-}
-
-TEST_F(AudioOdaTest, AFileNamedWithSeveralDotsIsPackedFromItsOwnFile) {
-    std::vector<uint8_t> song = AddSound("my.song.wav", 40);
-    EXPECT_TRUE(m_registry.RegisterCustomSound("my.song.wav"));
-    std::vector<uint8_t> archive = WriteToMemory(1);
-    EXPECT_EQ(EntryAt(archive, 0).name, "u_my");
-    EXPECT_EQ(std::vector<uint8_t>(archive.begin() + 208, archive.end()), song);
-}
-
-TEST_F(AudioOdaTest, AFileWithTooLongANameIsLeftOutAndTheRestIsWritten) {
-    AddSound(std::string(30, 'z') + ".wav", 5);
-    AddSound("Bark.WAV", 5);
-    EXPECT_FALSE(m_registry.RegisterCustomSound(std::string(30, 'z') + ".wav"));
-    EXPECT_TRUE(m_registry.RegisterCustomSound("Bark.WAV"));
-    EXPECT_EQ(WriteToMemory(1).size(), 64u + 144u + 5u);
-}
-
 TEST_F(AudioOdaTest, ASourceOfZeroBytesFailsTheWrite) {
     AddSound("empty.wav", 0);
     EXPECT_TRUE(m_registry.RegisterCustomSound("empty.wav"));
@@ -158,12 +131,6 @@ TEST_F(AudioOdaTest, AMissingSourceFailsAtItsEntryAndLeavesWhatWasWritten) {
     EXPECT_EQ(WriteAudioOda(m_registry, m_archive), -1);
     // Header, both entries and the first sound: the caller decides what to do with the rest.
     EXPECT_EQ(ReadFileBytes(m_archiveFile).size(), 64u + 288u + 8u);
-}
-
-TEST_F(AudioOdaTest, ASourceAppearingAfterRegistrationStillFails) {
-    m_registry.RegisterCustomSound("late.wav");
-    AddSound("late.wav", 8);
-    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), -1);
 }
 
 TEST_F(AudioOdaTest, ASourceThatShrankAfterRegistrationFails) {
@@ -185,43 +152,13 @@ TEST_F(AudioOdaTest, AnEmptyRegistryDeletesTheArchive) {
     EXPECT_TRUE(sink.Bytes().empty());
 }
 
-TEST_F(AudioOdaTest, TheArchiveFileIsFoundOnAStickNamedInOtherCase) {
-    ASSERT_EQ(chdir(m_dir.Path().c_str()), 0);
-    ASSERT_TRUE(MakeFolders(m_dir / "lower/open-r/mw/data/p"));
-    ASSERT_EQ(chdir((m_dir / "lower").c_str()), 0);
-    ASSERT_TRUE(WriteFileText(m_dir / "lower/open-r/mw/data/p/audio.oda", "old"));
-    AddSound("Bark.WAV", 6);
-    m_registry.RegisterCustomSound("Bark.WAV");
-
-    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), 1);
-    EXPECT_EQ(ListFolder(m_dir / "lower/open-r/mw/data/p"), std::vector<std::string>{"audio.oda"});
-    EXPECT_EQ(ReadFileBytes(m_dir / "lower/open-r/mw/data/p/audio.oda").size(), 64u + 144u + 6u);
-}
-
-TEST_F(AudioOdaTest, TheFileHoldsWhatTheSinkFormWrites) {
-    AddSound("Bark.WAV", 300);
-    AddSound("Tune.MID", 200);
-    m_registry.RegisterCustomSound("Bark.WAV");
-    m_registry.RegisterCustomSound("Tune.MID");
-    std::vector<uint8_t> expected = WriteToMemory(2);
-    EXPECT_EQ(WriteAudioOda(m_registry, m_archive), 2);
-    EXPECT_EQ(ReadFileBytes(m_archiveFile), expected);
-}
-
-TEST_F(AudioOdaTest, AnArchiveThatCannotBeCreatedFails) {
-    AddSound("Bark.WAV", 6);
+TEST_F(AudioOdaTest, AnArchiveThatCannotBeCreatedOrWrittenOutFails) {
+    AddSound("Bark.WAV", 100); // small enough to stay in the stream's buffer until it is closed
     m_registry.RegisterCustomSound("Bark.WAV");
     EXPECT_EQ(WriteAudioOda(m_registry, "OPEN-R\\NOWHERE\\AUDIO.ODA"), -1);
-}
-
-TEST_F(AudioOdaTest, DataThatNeverReachTheDeviceAreAFailure) {
-    if (!PathExists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
+    if (PathExists("/dev/full")) {
+        EXPECT_EQ(WriteAudioOda(m_registry, "/dev/full"), -1);
     }
-    // Small enough to stay in the stream's buffer until it is closed.
-    AddSound("Bark.WAV", 100);
-    m_registry.RegisterCustomSound("Bark.WAV");
-    EXPECT_EQ(WriteAudioOda(m_registry, "/dev/full"), -1);
 }
 
 TEST_F(AudioOdaTest, AWriteFailingAtAnyOffsetFailsTheArchive) {

@@ -13,19 +13,12 @@
 #include "platform/StickPath.h"
 #include "stick/ModelProfiles.h"
 #include "stick/StickPreparation.h"
+#include "writer/CustomizationRecord.h"
 
 #include <gtest/gtest.h>
-#include <map>
 #include <string>
 
 namespace {
-
-const std::string kNothingChanged = "Nothing changed, nothing saved";
-
-std::string RecordPathOf(const ModelProfile& profile) {
-    const std::string mwc = profile.mwcPath;
-    return mwc.substr(0, mwc.size() - 4) + ".CUS";
-}
 
 std::string ArchivePathOf(const ModelProfile& profile) {
     return std::string(profile.dataFolder) + "\\AUDIO.ODA";
@@ -84,11 +77,8 @@ protected:
     void SetUp() override {
         PromptScript::Activate();
         AddStandardSounds(m_world);
-        if (!m_world.HasCompressor()) {
-            GTEST_SKIP() << "the build's Crushkit was not found (TW_PROGRAM_DIR)";
-        }
-        if (!FindProgram("gzip")) {
-            GTEST_SKIP() << "Debian's gzip is needed to judge the configuration on the stick";
+        if (!m_world.HasCompressor() || !FindProgram("gzip")) {
+            GTEST_SKIP() << "needs the build's Crushkit (TW_PROGRAM_DIR) and Debian's gzip";
         }
     }
     void TearDown() override { PromptScript::Deactivate(); }
@@ -140,7 +130,7 @@ protected:
             EXPECT_TRUE(*accepted) << "gzip -t refuses the configuration";
         }
 
-        EXPECT_EQ(ReadFileText(Host(RecordPathOf(profile))), ExpectedRecord(profile, slots));
+        EXPECT_EQ(ReadFileText(Host(MakeRecordPath(profile.mwcPath))), ExpectedRecord(profile, slots));
         EXPECT_EQ(ReadFileBytes(Host(MakeBackupPath(profile.mwcPath))), backup);
         EXPECT_EQ(ReadFileBytes(Host(MakeBackupPath(profile.mwcPath))), *m_stick.Options().mwc);
         EXPECT_TRUE(m_world.WorkLeftovers().empty()) << ::testing::PrintToString(m_world.WorkLeftovers());
@@ -186,23 +176,7 @@ TEST_P(EveryProfileSave, EachSaveAppliesExactlyItsOwnChoicesToTheStockConfigurat
     ASSERT_NO_FATAL_FAILURE(SaveAndCheck(AssignmentTable(static_cast<size_t>(Profile().catalogCount))));
     EXPECT_EQ(m_lastReplaced, 0);
     EXPECT_EQ(GunzipBytes(ReadFileBytes(Host(Profile().mwcPath))), BuildContainer(TypicalContainer(Profile())));
-    EXPECT_EQ(ReadFileText(Host(RecordPathOf(Profile()))), "");
-}
-
-TEST_P(EveryProfileSave, NothingChangedTouchesNeitherTheStickNorTheWorkFolder) {
-    m_stick = StickBuilder(Profile()).AudioArchive();
-    ASSERT_TRUE(m_stick.Build(m_root));
-    CustomizationState state;
-    // Choices reloaded from a record do not count as a change.
-    ASSERT_NO_FATAL_FAILURE(Open(state, FirstChoices(Profile()), false));
-    const Snapshot stick = TakeSnapshot(m_root);
-    const Snapshot program = TakeSnapshot(m_world.Program());
-
-    EXPECT_EQ(SaveCustomization(state), SaveOutcome::NothingChanged);
-    EXPECT_EQ(PromptScript::ShownTexts(), std::vector<std::string>{kNothingChanged});
-    EXPECT_EQ(TakeSnapshot(m_root), stick);
-    EXPECT_EQ(TakeSnapshot(m_world.Program()), program);
-    EXPECT_FALSE(state.Modified);
+    EXPECT_EQ(ReadFileText(Host(MakeRecordPath(Profile().mwcPath))), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, EveryProfileSave, ::testing::Range(0, ProfileCount),
@@ -210,13 +184,20 @@ INSTANTIATE_TEST_SUITE_P(Profiles, EveryProfileSave, ::testing::Range(0, Profile
 
 // --- Sticks as they are met after earlier runs ---
 
-TEST_F(SaveTest, AnOlderArchiveIsReplacedAndRemovedWhenNothingIsAssigned) {
-    const ModelProfile& profile = ProfileTable[2];
-    m_stick = StickBuilder(profile).AudioArchive(SampleArchive("an older archive"));
+TEST_F(SaveTest, NothingChangedTouchesNeitherTheStickNorTheWorkFolder) {
+    m_stick = StickBuilder(ProfileTable[2]).AudioArchive();
     ASSERT_TRUE(m_stick.Build(m_root));
-    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(FirstChoices(profile)));
-    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(AssignmentTable(static_cast<size_t>(profile.catalogCount))));
-    EXPECT_FALSE(PathExists(Host(ArchivePathOf(profile))));
+    CustomizationState state;
+    // Choices reloaded from a record do not count as a change.
+    ASSERT_NO_FATAL_FAILURE(Open(state, FirstChoices(ProfileTable[2]), false));
+    const Snapshot stick = TakeSnapshot(m_root);
+    const Snapshot program = TakeSnapshot(m_world.Program());
+
+    EXPECT_EQ(SaveCustomization(state), SaveOutcome::NothingChanged);
+    EXPECT_EQ(PromptScript::ShownTexts(), std::vector<std::string>{"Nothing changed, nothing saved"});
+    EXPECT_EQ(TakeSnapshot(m_root), stick);
+    EXPECT_EQ(TakeSnapshot(m_world.Program()), program);
+    EXPECT_FALSE(state.Modified);
 }
 
 TEST_F(SaveTest, ALowerCaseStickIsSavedUnderItsOwnNames) {
@@ -231,16 +212,6 @@ TEST_F(SaveTest, ALowerCaseStickIsSavedUnderItsOwnNames) {
     }
 }
 
-TEST_F(SaveTest, AStickWithoutItsConfigurationButWithTheBackupGetsTheConfigurationBack) {
-    const ModelProfile& profile = ProfileTable[0];
-    StickBuilder original(profile);
-    m_stick = StickBuilder(profile).NoMwc().Backup(*original.Options().mwc);
-    m_stick.Options().mwc = original.Options().mwc; // what the backup holds, for the checks
-    StickBuilder onDisk = StickBuilder(profile).NoMwc().Backup(*original.Options().mwc);
-    ASSERT_TRUE(onDisk.Build(m_root));
-    ASSERT_NO_FATAL_FAILURE(SaveAndCheck(FirstChoices(profile)));
-}
-
 // --- The demo stick that `make run` opens ---
 
 class DemoStickSave : public SaveTest, public ::testing::WithParamInterface<int> {
@@ -249,55 +220,22 @@ protected:
 };
 
 TEST_P(DemoStickSave, TheDemoConfigurationReadsLikeARobotsAndSavesLikeOne) {
+    // Like a robot's configuration, the demo's names every stock sound at least once.
     const MwcContainer demo = DemoContainer(Profile());
-    // Several blocks; every stock sound named; each wildcard key in two or three concrete forms;
-    // sound names no key stands for; records of other kinds, some carrying sound names.
-    EXPECT_GE(demo.blocks.size(), 4u);
-    std::map<uint32_t, int> kinds;
-    int unmatched = 0, wildcards = 0, threeForms = 0;
-    std::vector<int> forms(static_cast<size_t>(Profile().catalogCount), 0);
-    for (const MwcBlock& block : demo.blocks) {
-        for (const MwcRecord& record : block.records) {
-            ++kinds[record.kind];
-            EXPECT_GE(record.text.size(), 2u);
-            EXPECT_LE(record.text.size(), 99u);
-            if (record.kind != SoundRecordKind) {
-                continue;
-            }
-            bool matched = false;
-            for (int i = 0; i < Profile().catalogCount; ++i) {
-                const char* key = Profile().catalog[i].key;
-                if (key != nullptr && ExpectedKeyMatch(key, record.text)) {
-                    ++forms[static_cast<size_t>(i)];
-                    matched = true;
-                }
-            }
-            unmatched += matched ? 0 : 1;
-        }
-    }
     for (int i = 0; i < Profile().catalogCount; ++i) {
         const char* key = Profile().catalog[i].key;
-        if (key == nullptr) {
-            continue;
+        bool named = key == nullptr;
+        for (const MwcBlock& block : demo.blocks) {
+            for (const MwcRecord& record : block.records) {
+                named = named || (record.kind == SoundRecordKind && ExpectedKeyMatch(key, record.text));
+            }
         }
-        EXPECT_GE(forms[static_cast<size_t>(i)], 1) << key << " is never named";
-        if (std::string(key).find_first_of("?*") != std::string::npos) {
-            EXPECT_GE(forms[static_cast<size_t>(i)], 2) << key;
-            ++wildcards;
-            threeForms += forms[static_cast<size_t>(i)] >= 3 ? 1 : 0;
-        }
+        EXPECT_TRUE(named) << key;
     }
-    if (wildcards >= 3) {
-        EXPECT_GE(threeForms, 1);
-    }
-    EXPECT_GE(unmatched, 3);
-    EXPECT_GE(kinds.size(), 4u);
 
     m_stick = DemoStick(Profile());
     m_stockContainer = demo;
     ASSERT_TRUE(m_stick.Build(m_root));
-    EXPECT_TRUE(PathExists(m_root + "/memstick.ind"));
-    EXPECT_EQ(GunzipBytes(ReadFileBytes(Host(Profile().mwcPath))), BuildContainer(demo));
     ASSERT_NO_FATAL_FAILURE(SaveAndCheck(FirstChoices(Profile())));
     ASSERT_NO_FATAL_FAILURE(SaveAndCheck(AssignmentTable(static_cast<size_t>(Profile().catalogCount))));
     EXPECT_EQ(GunzipBytes(ReadFileBytes(Host(Profile().mwcPath))), BuildContainer(demo));
