@@ -5,6 +5,7 @@
 #include "platform/ComboBox.h"
 #include "platform/Prompt.h"
 
+#include "FailSink.h"
 #include "TempDir.h"
 #include "WaveBuilder.h"
 
@@ -49,127 +50,65 @@ protected:
     CComboBox m_list;
 };
 
-TEST_F(CustomSoundLibraryTest, MissingFolderLeavesOnlyTheDefaultQuietly) {
-    FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), std::vector<std::string>{"(default)"});
-    EXPECT_TRUE(PromptScript::ShownTexts().empty());
+TEST_F(CustomSoundLibraryTest, MissingOrEmptyFolderLeavesOnlyTheDefaultQuietly) {
+    for (bool folder : {false, true}) {
+        if (folder) {
+            MakeSoundsFolder();
+            AddSound("notes.txt", {'x'});
+        }
+        FillReplacementList(m_list);
+        EXPECT_EQ(Items(m_list), std::vector<std::string>{"(default)"});
+        EXPECT_TRUE(PromptScript::ShownTexts().empty());
+    }
 }
 
-TEST_F(CustomSoundLibraryTest, EmptyFolderLeavesOnlyTheDefaultQuietly) {
+TEST_F(CustomSoundLibraryTest, ListsWaveAndMidiFilesInCaseBlindOrderAfterTheDefaultAndEndsDisabled) {
     MakeSoundsFolder();
-    AddSound("notes.txt", {'x'});
-    FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), std::vector<std::string>{"(default)"});
-    EXPECT_TRUE(PromptScript::ShownTexts().empty());
-}
-
-TEST_F(CustomSoundLibraryTest, BothKindsAreMixedInCaseBlindOrderAfterTheDefault) {
-    MakeSoundsFolder();
-    AddGoodWave("b.WAV");
-    AddSound("A.MID", {'M', 'T', 'h', 'd'});
-    AddGoodWave("c.wav");
-    FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "A.MID", "b.WAV", "c.wav"}));
-    EXPECT_TRUE(PromptScript::ShownTexts().empty());
-}
-
-TEST_F(CustomSoundLibraryTest, ExtensionsMatchInAnyCaseAndNothingElseIsListed) {
-    MakeSoundsFolder();
-    AddGoodWave("Bark.Wav");
+    for (const char* wave : {"b.WAV", "c.wav", "hello.wav", "Bark.Wav", "long.wave", "wav"}) {
+        AddGoodWave(wave);
+    }
+    // MIDI files are listed whatever they hold; other endings and folders are not listed at all.
+    AddSound("A.MID", {'h', 'e', 'l', 'l', 'o'});
+    AddSound("HELLO.MID", {});
     AddSound("tune.mId", {});
-    AddGoodWave("long.wave");
-    AddGoodWave("wav");
     AddSound("tune.midi", {});
     AddSound("readme.txt", {});
+    ASSERT_TRUE(MakeFolders(SoundsFolder + "/x.WAV") && MakeFolders(SoundsFolder + "/y.MID"));
+    // Whatever the list held before is gone.
+    m_list.AddString("stale.wav");
+    m_list.SetCurSel(0);
+    m_list.EnableWindow(true);
+
     FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "Bark.Wav", "tune.mId"}));
+    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "A.MID", "b.WAV", "Bark.Wav", "c.wav", "HELLO.MID",
+                                                       "hello.wav", "tune.mId"}));
     EXPECT_TRUE(PromptScript::ShownTexts().empty());
+    EXPECT_EQ(m_list.GetCurSel(), CB_ERR);
+    EXPECT_FALSE(m_list.isEnabled());
 }
 
-TEST_F(CustomSoundLibraryTest, WaveAndMidiOfOneBaseNameAreTwoItems) {
-    MakeSoundsFolder();
-    AddGoodWave("hello.wav");
-    AddSound("HELLO.MID", {});
-    FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "HELLO.MID", "hello.wav"}));
-}
-
-TEST_F(CustomSoundLibraryTest, MidiFilesAreListedWhateverTheyHold) {
-    MakeSoundsFolder();
-    AddSound("empty.MID", {});
-    AddSound("text.MID", {'h', 'e', 'l', 'l', 'o'});
-    FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "empty.MID", "text.MID"}));
-    EXPECT_TRUE(PromptScript::ShownTexts().empty());
-}
-
-TEST_F(CustomSoundLibraryTest, FoldersWithSoundEndingsAreSkippedQuietly) {
-    MakeSoundsFolder();
-    ASSERT_TRUE(MakeFolders(SoundsFolder + "/x.WAV"));
-    ASSERT_TRUE(MakeFolders(SoundsFolder + "/y.MID"));
-    AddGoodWave("z.wav");
-    FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "z.wav"}));
-    EXPECT_TRUE(PromptScript::ShownTexts().empty());
-}
-
-TEST_F(CustomSoundLibraryTest, EachRefusedWaveIsReportedOnceAndTheRestStillListed) {
+TEST_F(CustomSoundLibraryTest, EachRefusedWaveIsReportedOnceByItsNameAndTheRestStillListed) {
     MakeSoundsFolder();
     WaveDescription stereo;
     stereo.channels = 2;
     AddSound("two.wav", BuildWave(stereo));
     AddSound("short.WAV", {'R', 'I', 'F', 'F'});
+    AddSound("100%s%n.wav", {}); // a name, never a format
+    ASSERT_EQ(symlink((SoundsFolder + "/gone.wav").c_str(), (SoundsFolder + "/dangling.wav").c_str()), 0);
     AddGoodWave("good.wav");
     AddSound("tune.mid", {});
     FillReplacementList(m_list);
     EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "good.wav", "tune.mid"}));
     std::vector<std::string> shown = PromptScript::ShownTexts();
     std::sort(shown.begin(), shown.end());
-    EXPECT_EQ(shown, (std::vector<std::string>{BadFormat("short.WAV"), BadFormat("two.wav")}));
+    EXPECT_EQ(shown, (std::vector<std::string>{BadFormat("100%s%n.wav"), BadFormat("dangling.wav"),
+                                               BadFormat("short.WAV"), BadFormat("two.wav")}));
     for (const ShownPrompt& prompt : PromptScript::Shown()) {
-        EXPECT_EQ(prompt.kind, ShownPrompt::Kind::Message);
         EXPECT_EQ(prompt.buttons, "OK");
     }
 }
 
-TEST_F(CustomSoundLibraryTest, WaveThatCannotBeOpenedIsReported) {
-    MakeSoundsFolder();
-    ASSERT_EQ(symlink((SoundsFolder + "/gone.wav").c_str(), (SoundsFolder + "/dangling.wav").c_str()), 0);
-    FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), std::vector<std::string>{"(default)"});
-    EXPECT_EQ(PromptScript::ShownTexts(), std::vector<std::string>{BadFormat("dangling.wav")});
-}
-
-TEST_F(CustomSoundLibraryTest, FileNamesAreShownAsTheyAreNeverAsFormats) {
-    MakeSoundsFolder();
-    AddSound("100%s%n.wav", {});
-    FillReplacementList(m_list);
-    EXPECT_EQ(PromptScript::ShownTexts(), std::vector<std::string>{BadFormat("100%s%n.wav")});
-}
-
-TEST_F(CustomSoundLibraryTest, ListEndsDisabledWithoutSelectionEvenWhenRefilled) {
-    MakeSoundsFolder();
-    AddGoodWave("a.wav");
-    AddSound("b.mid", {});
-    m_list.AddString("stale.wav");
-    m_list.SetCurSel(0);
-    m_list.EnableWindow(true);
-    FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "a.wav", "b.mid"}));
-    EXPECT_EQ(m_list.GetCurSel(), CB_ERR);
-    EXPECT_FALSE(m_list.isEnabled());
-}
-
-TEST_F(CustomSoundLibraryTest, AcceptanceIsJudgedByTheFileInTheSoundsFolder) {
-    MakeSoundsFolder();
-    AddGoodWave("good.wav");
-    EXPECT_TRUE(IsAcceptedWave("good.wav"));
-    EXPECT_FALSE(IsAcceptedWave("missing.wav"));
-    ASSERT_TRUE(WriteFileBytes(m_dir / "elsewhere.wav", BuildWave({})));
-    EXPECT_FALSE(IsAcceptedWave("elsewhere.wav"));
-}
-
-// One header per accepted or refused shape, fed both from a file in SOUNDS and from memory.
+// One header per accepted or refused shape; the folder tests above read such headers from files.
 struct WaveCase {
     std::string label;
     WaveDescription wave;
@@ -189,58 +128,33 @@ WaveDescription With(void (*change)(WaveDescription&)) {
 
 constexpr size_t Whole = SIZE_MAX;
 
-class WaveHeaderTest : public CustomSoundLibraryTest, public ::testing::WithParamInterface<WaveCase> {
-protected:
-    std::vector<uint8_t> Bytes() const {
-        std::vector<uint8_t> bytes = BuildWave(GetParam().wave);
-        bytes.resize(std::min(bytes.size(), GetParam().keepBytes));
-        return bytes;
-    }
-};
+class WaveHeaderTest : public ::testing::TestWithParam<WaveCase> {};
 
-TEST_P(WaveHeaderTest, FolderListingFollowsTheHeaderCheck) {
-    MakeSoundsFolder();
-    AddSound("sound.wav", Bytes());
-    FillReplacementList(m_list);
-    if (GetParam().accepted) {
-        EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "sound.wav"}));
-        EXPECT_TRUE(PromptScript::ShownTexts().empty());
-    } else {
-        EXPECT_EQ(Items(m_list), std::vector<std::string>{"(default)"});
-        EXPECT_EQ(PromptScript::ShownTexts(), std::vector<std::string>{BadFormat("sound.wav")});
-    }
-}
-
-TEST_P(WaveHeaderTest, MemoryHeaderGivesTheSameVerdict) {
-    std::vector<uint8_t> bytes = Bytes();
+TEST_P(WaveHeaderTest, IsAcceptedOnlyForPcmMonoAt8000HzWithTheFormatChunkFirst) {
+    std::vector<uint8_t> bytes = BuildWave(GetParam().wave);
+    bytes.resize(std::min(bytes.size(), GetParam().keepBytes));
     MemorySource source(bytes.data(), bytes.size());
     EXPECT_EQ(IsAcceptedWaveHeader(source), GetParam().accepted);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Accepted, WaveHeaderTest,
-    ::testing::Values(
-        WaveCase{"Mono8Bit", {}, Whole, true},
-        WaveCase{"Mono16Bit", With([](WaveDescription& w) { w.bitsPerSample = 16; }), Whole, true},
-        WaveCase{"WrongRiffSize", With([](WaveDescription& w) { w.riffSizeOverride = 7; }), Whole, true},
-        WaveCase{"HugeRiffSize", With([](WaveDescription& w) { w.riffSizeOverride = 0xFFFFFFFF; }), Whole, true},
-        WaveCase{"WrongFormatSize", With([](WaveDescription& w) { w.formatSizeOverride = 0; }), Whole, true},
-        WaveCase{"OddBitsPerSample", With([](WaveDescription& w) { w.bitsPerSample = 12; }), Whole, true},
-        WaveCase{"ExactlyTheHeader", {}, WaveHeaderSize, true}),
+    ::testing::Values(WaveCase{"Mono8Bit", {}, Whole, true},
+                      WaveCase{"Mono16Bit", With([](WaveDescription& w) { w.bitsPerSample = 16; }), Whole, true},
+                      WaveCase{"WrongRiffSize", With([](WaveDescription& w) { w.riffSizeOverride = 7; }), Whole, true},
+                      WaveCase{"WrongFormatSize", With([](WaveDescription& w) { w.formatSizeOverride = 0; }), Whole,
+                               true},
+                      WaveCase{"ExactlyTheHeader", {}, WaveHeaderSize, true}),
     [](const auto& info) { return info.param.label; });
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, WaveHeaderTest,
     ::testing::Values(
         WaveCase{"Stereo", With([](WaveDescription& w) { w.channels = 2; }), Whole, false},
-        WaveCase{"NoChannels", With([](WaveDescription& w) { w.channels = 0; }), Whole, false},
         WaveCase{"Rate11025", With([](WaveDescription& w) { w.sampleRate = 11025; }), Whole, false},
-        WaveCase{"Rate16000", With([](WaveDescription& w) { w.sampleRate = 16000; }), Whole, false},
         WaveCase{"RateHighWordSet", With([](WaveDescription& w) { w.sampleRate = 0x10000 + 8000; }), Whole, false},
         WaveCase{"AdpcmFormat", With([](WaveDescription& w) { w.formatTag = 2; }), Whole, false},
-        WaveCase{"MuLawFormat", With([](WaveDescription& w) { w.formatTag = 7; }), Whole, false},
-        WaveCase{"ExtensibleFormat", With([](WaveDescription& w) { w.formatTag = 0xFFFE; }), Whole, false},
-        WaveCase{"OneByteShort", {}, WaveHeaderSize - 1, false}, WaveCase{"Empty", {}, 0, false},
+        WaveCase{"OneByteShort", {}, WaveHeaderSize - 1, false},
         WaveCase{"ListChunkFirst", With([](WaveDescription& w) {
                      w.chunksBeforeFormat = {{"LIST", {'I', 'N'}}};
                  }),
@@ -265,32 +179,9 @@ TEST(WaveHeaderLayout, HandWrittenHeaderOfTheRobotsFormatIsAccepted) {
     };
     MemorySource source(header, sizeof header);
     EXPECT_TRUE(IsAcceptedWaveHeader(source));
-
-    std::vector<uint8_t> built = BuildWave({});
-    ASSERT_GE(built.size(), WaveHeaderSize);
-    EXPECT_EQ(std::vector<uint8_t>(built.begin() + 8, built.begin() + 28),
-              std::vector<uint8_t>(header + 8, header + 28));
-}
-
-// A device that hands out fewer bytes than asked, as a failing read does.
-class ShortSource : public ByteSource {
-public:
-    explicit ShortSource(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
-    size_t Read(void* buffer, size_t n) override {
-        size_t count = std::min(n, m_bytes.size()) / 2;
-        std::copy_n(m_bytes.begin(), count, static_cast<uint8_t*>(buffer));
-        return count;
-    }
-    bool Seek(int64_t) override { return false; }
-    int64_t Size() override { return -1; }
-
-private:
-    std::vector<uint8_t> m_bytes;
-};
-
-TEST(WaveHeaderLayout, ShortReadOfAGoodHeaderIsRefused) {
-    ShortSource source(BuildWave({}));
-    EXPECT_FALSE(IsAcceptedWaveHeader(source));
+    // Read as one item: a device that hands it out in pieces fails the read.
+    TrickleSource halves(std::vector<uint8_t>(header, header + sizeof header), sizeof header / 2);
+    EXPECT_FALSE(IsAcceptedWaveHeader(halves));
 }
 
 } // namespace

@@ -147,9 +147,7 @@ TEST_F(SoundPreviewTest, AnAssignedWaveFileWithSpacesInItsNamePlaysInsteadOfTheS
     EXPECT_TRUE(PromptScript::ShownTexts().empty());
     std::optional<PcmAudio> expected = DecodeWave(wave);
     ASSERT_TRUE(expected.has_value());
-    std::vector<int16_t> played = Played();
-    ASSERT_GE(played.size(), expected->samples.size());
-    EXPECT_TRUE(std::equal(expected->samples.begin(), expected->samples.end(), played.begin()));
+    EXPECT_GE(SoundOffset(Played(), expected->samples), 0);
     EXPECT_FALSE(PathExists(TempPath()));
 }
 

@@ -54,6 +54,15 @@ int PeakLevel(const std::vector<int16_t>& samples, size_t firstSample) {
     return peak;
 }
 
+long SoundOffset(const std::vector<int16_t>& played, const std::vector<int16_t>& sound) {
+    auto audible = [](int16_t sample) { return sample != 0; };
+    const long offset = (std::find_if(played.begin(), played.end(), audible) - played.begin()) -
+                        (std::find_if(sound.begin(), sound.end(), audible) - sound.begin());
+    const bool whole = offset >= 0 && played.size() - static_cast<size_t>(offset) >= sound.size() &&
+                       std::equal(sound.begin(), sound.end(), played.begin() + offset);
+    return whole ? offset : -1;
+}
+
 namespace {
 void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {

@@ -20,6 +20,9 @@ struct AudibleSpan {
 };
 AudibleSpan FindAudibleSpan(const std::vector<int16_t>& samples, int threshold = 8);
 int PeakLevel(const std::vector<int16_t>& samples, size_t firstSample = 0);
+// Where `sound` lies whole in `played`, or -1. The device may run a buffer or two of silence
+// before the sound starts, depending on its own thread rather than on the player.
+long SoundOffset(const std::vector<int16_t>& played, const std::vector<int16_t>& sound);
 
 // A RIFF WAVE file of PCM samples (8-bit samples are unsigned, 16-bit signed), with a sine of
 // `hertz` lasting `seconds`.

@@ -294,7 +294,7 @@ TEST_F(MwcRewriteFiles, DataThatNeverReachTheDeviceAreAFailure) {
     EXPECT_EQ(RewriteMwcEntries(m_input, std::string("/dev/full"), LeaveAlone), -1);
 }
 
-// --- The sound-name substitution, called per record and prepared for a whole rewrite ---
+// --- The sound-name substitution (SoundNameSubstitutionTest holds the prepared form to it) ---
 
 // A catalog in the shape of the real ones: category headers, the three kinds of key.
 const CatalogEntry TestCatalog[] = {
@@ -327,24 +327,17 @@ TEST_P(Substitution, ReplacesTheFirstAssignedMatchingKeysNameAndCountsIt) {
     ModelProfile profile{};
     profile.catalog = TestCatalog;
     profile.catalogCount = static_cast<int>(std::size(TestCatalog));
-    for (bool prepared : {false, true}) {
-        SCOPED_TRACE(prepared ? "prepared for a rewrite" : "called per record");
-        CustomizationState state;
-        state.ActiveProfile = &profile;
-        state.Assignments = AssignmentTable(std::size(TestCatalog));
-        for (const auto& [row, file] : c.assigned) {
-            (*state.Assignments)[static_cast<size_t>(row)] = file;
-        }
-        char buffer[128] = {};
-        std::memcpy(buffer, c.text.c_str(), c.text.size() + 1);
-        if (prepared) {
-            SoundNameSubstitution(state)(0, c.kind, buffer);
-        } else {
-            SubstituteSoundName(state, 0, c.kind, buffer);
-        }
-        EXPECT_EQ(std::string(buffer), c.expected);
-        EXPECT_EQ(state.ModifiedEntryCount, c.expected != c.text ? 1 : 0);
+    CustomizationState state;
+    state.ActiveProfile = &profile;
+    state.Assignments = AssignmentTable(std::size(TestCatalog));
+    for (const auto& [row, file] : c.assigned) {
+        (*state.Assignments)[static_cast<size_t>(row)] = file;
     }
+    char buffer[128] = {};
+    std::memcpy(buffer, c.text.c_str(), c.text.size() + 1);
+    SubstituteSoundName(state, 0, c.kind, buffer);
+    EXPECT_EQ(std::string(buffer), c.expected);
+    EXPECT_EQ(state.ModifiedEntryCount, c.expected != c.text ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -14,23 +14,16 @@ const std::vector<uint8_t> kNew = {'n', 'e', 'w', '!', '!'};
 TEST(SafeFile, CommitPutsTheNewContentsInPlaceAndLeavesNothingElse) {
     TempDir dir;
     ASSERT_TRUE(WriteFileBytes(dir / "AUDIO.ODA", kOld));
-    SafeFile file(dir / "AUDIO.ODA");
-    ASSERT_TRUE(file.Open());
-    ASSERT_TRUE(WriteItem(file.Sink(), kNew.data(), kNew.size()));
-    // Until the commit the old file is what a reader sees.
-    EXPECT_EQ(ReadFileBytes(dir / "AUDIO.ODA"), kOld);
-    ASSERT_TRUE(file.Commit());
-    EXPECT_EQ(ReadFileBytes(dir / "AUDIO.ODA"), kNew);
-    EXPECT_EQ(ListFolder(dir.Path()), std::vector<std::string>{"AUDIO.ODA"});
-}
-
-TEST(SafeFile, CreatesAFileThatDidNotExist) {
-    TempDir dir;
-    SafeFile file(dir / "ERS-210.CUS");
-    ASSERT_TRUE(file.Open());
-    ASSERT_TRUE(WriteItem(file.Sink(), kNew.data(), kNew.size()));
-    ASSERT_TRUE(file.Commit());
-    EXPECT_EQ(ReadFileBytes(dir / "ERS-210.CUS"), kNew);
+    for (const char* name : {"AUDIO.ODA", "ERS-210.CUS"}) { // one there already, one new
+        SafeFile file(dir / name);
+        ASSERT_TRUE(file.Open());
+        ASSERT_TRUE(WriteItem(file.Sink(), kNew.data(), kNew.size()));
+        // Until the commit the old file is what a reader sees.
+        EXPECT_EQ(ReadFileBytes(dir / name), name[0] == 'A' ? kOld : std::vector<uint8_t>{});
+        ASSERT_TRUE(file.Commit());
+        EXPECT_EQ(ReadFileBytes(dir / name), kNew);
+    }
+    EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{"AUDIO.ODA", "ERS-210.CUS"}));
 }
 
 TEST(SafeFile, DroppedReplacementLeavesTheOldFileAndNoTemporary) {
@@ -80,10 +73,6 @@ TEST(SafeFile, ReplaceFileSafelyCopiesWholeFiles) {
     EXPECT_EQ(ReadFileBytes(dir / "ERS-210.MWC"), big);
     EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{"ERS-210.MWC", "packed.gz"}));
 }
-
-} // namespace
-
-namespace {
 
 TEST(SafeFile, CopyWithFailIfExistsNeverReplacesAndLeavesNoTemporary) {
     TempDir dir;
