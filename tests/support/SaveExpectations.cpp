@@ -6,6 +6,7 @@
 #include "catalog/SoundCatalogs.h"
 #include "platform/FileOps.h"
 #include "platform/Spawn.h"
+#include "platform/StickPath.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,15 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 void PutLE16(std::vector<uint8_t>& out, uint32_t value) {
     out.push_back(static_cast<uint8_t>(value));
@@ -44,7 +36,7 @@ Snapshot TakeSnapshot(const std::string& root, bool foldCase) {
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         std::string name = fs::relative(it->path(), root).string();
-        name = foldCase ? Lowered(name) : name;
+        name = foldCase ? LowerAscii(name) : name;
         if (it->is_directory()) {
             snapshot[name + "/"] = {};
         } else {
@@ -71,7 +63,7 @@ std::optional<std::string> ExpectedCustomName(const std::string& fileName) {
     if (fileName.size() > 32 || dot == std::string::npos) {
         return std::nullopt;
     }
-    return "u_" + Lowered(fileName.substr(0, dot));
+    return "u_" + LowerAscii(fileName.substr(0, dot));
 }
 
 bool ExpectedKeyMatch(const std::string& key, const std::string& name) {
@@ -113,12 +105,12 @@ std::vector<uint8_t> ExpectedArchive(const ModelProfile& profile, const Assignme
         }
         bool seen = false;
         for (const Entry& e : entries) {
-            seen = seen || Lowered(e.name) == Lowered(*name);
+            seen = seen || LowerAscii(e.name) == LowerAscii(*name);
         }
         if (seen) {
             continue;
         }
-        const std::string extension = Lowered(slot->substr(slot->rfind('.') + 1));
+        const std::string extension = LowerAscii(slot->substr(slot->rfind('.') + 1));
         entries.push_back(
             {*name, !extension.empty() && extension[0] == 'm', ReadFileBytes(soundsFolder + "/" + *slot)});
     }
@@ -206,8 +198,8 @@ int DistinctSounds(const AssignmentTable& slots) {
     std::vector<std::string> names;
     for (const std::optional<std::string>& slot : slots) {
         std::optional<std::string> name = slot ? ExpectedCustomName(*slot) : std::nullopt;
-        if (name && std::find(names.begin(), names.end(), Lowered(*name)) == names.end()) {
-            names.push_back(Lowered(*name));
+        if (name && std::find(names.begin(), names.end(), LowerAscii(*name)) == names.end()) {
+            names.push_back(LowerAscii(*name));
         }
     }
     return static_cast<int>(names.size());

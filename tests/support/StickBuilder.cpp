@@ -188,99 +188,9 @@ StickBuilder::StickBuilder(const ModelProfile& profile) {
 }
 
 StickBuilder& StickBuilder::Code(const SoftwareCode& code) {
-    if (!m_options.version) {
-        m_options.version = VersionLayout{};
-    }
-    m_options.version->code = code;
-    m_options.versionBytes.reset();
-    return *this;
-}
-
-StickBuilder& StickBuilder::Version(const VersionLayout& layout) {
-    m_options.version = layout;
-    m_options.versionBytes.reset();
-    return *this;
-}
-
-StickBuilder& StickBuilder::VersionBytes(std::vector<uint8_t> bytes) {
-    m_options.versionBytes = std::move(bytes);
-    return *this;
-}
-
-StickBuilder& StickBuilder::NoVersion() {
-    m_options.version.reset();
-    m_options.versionBytes.reset();
-    return *this;
-}
-
-StickBuilder& StickBuilder::MemstickName(const std::string& name) {
-    m_options.memstickName = name;
-    return *this;
-}
-
-StickBuilder& StickBuilder::NoMemstick() {
-    m_options.memstickName.reset();
-    return *this;
-}
-
-StickBuilder& StickBuilder::Model(int model) {
-    m_options.rhapsody = RhapsodyForModel(model);
-    return *this;
-}
-
-StickBuilder& StickBuilder::RhapsodyBytes(std::vector<uint8_t> bytes) {
-    m_options.rhapsody = std::move(bytes);
-    return *this;
-}
-
-StickBuilder& StickBuilder::NoRhapsody() {
-    m_options.rhapsody.reset();
-    return *this;
-}
-
-StickBuilder& StickBuilder::Container(const MwcContainer& container) {
-    m_options.mwc = GzipBytes(BuildContainer(container));
-    return *this;
-}
-
-StickBuilder& StickBuilder::MwcBytes(std::vector<uint8_t> bytes) {
-    m_options.mwc = std::move(bytes);
-    return *this;
-}
-
-StickBuilder& StickBuilder::NoMwc() {
-    m_options.mwc.reset();
-    return *this;
-}
-
-StickBuilder& StickBuilder::Backup(std::vector<uint8_t> bytes) {
-    m_options.backup = std::move(bytes);
-    return *this;
-}
-
-StickBuilder& StickBuilder::Record(std::string text) {
-    m_options.record = std::move(text);
-    return *this;
-}
-
-StickBuilder& StickBuilder::MotionArchive(std::vector<uint8_t> bytes) {
-    m_options.motionArchive = std::move(bytes);
-    return *this;
-}
-
-StickBuilder& StickBuilder::LedArchive(std::vector<uint8_t> bytes) {
-    m_options.ledArchive = std::move(bytes);
-    return *this;
-}
-
-StickBuilder& StickBuilder::AudioArchive(std::vector<uint8_t> bytes) {
-    m_options.audioArchive = std::move(bytes);
-    return *this;
-}
-
-StickBuilder& StickBuilder::LowerCaseNames(bool lower) {
-    m_options.lowerCaseNames = lower;
-    return *this;
+    VersionLayout layout = m_options.version.value_or(VersionLayout{});
+    layout.code = code;
+    return Version(layout);
 }
 
 std::string StickBuilder::HostPath(const std::string& root, const std::string& stickPath) const {
@@ -309,9 +219,7 @@ bool StickBuilder::Build(const std::string& root) const {
     if (o.memstickName) {
         put(*o.memstickName, {});
     }
-    if (o.versionBytes) {
-        put("OPEN-R\\APP\\VERSION", *o.versionBytes);
-    } else if (o.version) {
+    if (o.version) {
         put("OPEN-R\\APP\\VERSION", BuildVersionFile(*o.version));
     }
     if (o.rhapsody) {

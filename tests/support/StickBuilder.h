@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The VERSION file. Each field after `extra` breaks one rule of the layout when changed.
@@ -51,7 +52,6 @@ struct StickOptions {
 
     std::optional<std::string> memstickName = std::string("MEMSTICK.IND"); // absent: no file
     std::optional<VersionLayout> version;                                  // absent: no VERSION file
-    std::optional<std::vector<uint8_t>> versionBytes;                      // raw VERSION contents, wins over `version`
     std::optional<std::vector<uint8_t>> rhapsody;                          // absent: no model file
     std::optional<std::vector<uint8_t>> mwc;                               // the file as stored (gzipped); absent: none
     std::optional<std::vector<uint8_t>> backup;                            // the .ORG beside the .MWC
@@ -70,23 +70,30 @@ public:
     explicit StickBuilder(const ModelProfile& profile = ProfileTable[0]);
 
     StickBuilder& Code(const SoftwareCode& code);
-    StickBuilder& Version(const VersionLayout& layout);
-    StickBuilder& VersionBytes(std::vector<uint8_t> bytes);
-    StickBuilder& NoVersion();
-    StickBuilder& MemstickName(const std::string& name);
-    StickBuilder& NoMemstick();
-    StickBuilder& Model(int model);
-    StickBuilder& RhapsodyBytes(std::vector<uint8_t> bytes);
-    StickBuilder& NoRhapsody();
-    StickBuilder& Container(const MwcContainer& container);
-    StickBuilder& MwcBytes(std::vector<uint8_t> bytes);
-    StickBuilder& NoMwc();
-    StickBuilder& Backup(std::vector<uint8_t> bytes);
-    StickBuilder& Record(std::string text);
-    StickBuilder& MotionArchive(std::vector<uint8_t> bytes = SampleArchive("MOTION"));
-    StickBuilder& LedArchive(std::vector<uint8_t> bytes = SampleArchive("LED"));
-    StickBuilder& AudioArchive(std::vector<uint8_t> bytes = SampleArchive("AUDIO"));
-    StickBuilder& LowerCaseNames(bool lower = true);
+    StickBuilder& Version(const VersionLayout& layout) { return Set(&StickOptions::version, layout); }
+    StickBuilder& NoVersion() { return Set(&StickOptions::version, std::nullopt); }
+    StickBuilder& MemstickName(const std::string& name) { return Set(&StickOptions::memstickName, name); }
+    StickBuilder& NoMemstick() { return Set(&StickOptions::memstickName, std::nullopt); }
+    StickBuilder& Model(int model) { return Set(&StickOptions::rhapsody, RhapsodyForModel(model)); }
+    StickBuilder& RhapsodyBytes(std::vector<uint8_t> bytes) { return Set(&StickOptions::rhapsody, std::move(bytes)); }
+    StickBuilder& NoRhapsody() { return Set(&StickOptions::rhapsody, std::nullopt); }
+    StickBuilder& Container(const MwcContainer& container) {
+        return Set(&StickOptions::mwc, GzipBytes(BuildContainer(container)));
+    }
+    StickBuilder& MwcBytes(std::vector<uint8_t> bytes) { return Set(&StickOptions::mwc, std::move(bytes)); }
+    StickBuilder& NoMwc() { return Set(&StickOptions::mwc, std::nullopt); }
+    StickBuilder& Backup(std::vector<uint8_t> bytes) { return Set(&StickOptions::backup, std::move(bytes)); }
+    StickBuilder& Record(std::string text) { return Set(&StickOptions::record, std::move(text)); }
+    StickBuilder& MotionArchive(std::vector<uint8_t> bytes = SampleArchive("MOTION")) {
+        return Set(&StickOptions::motionArchive, std::move(bytes));
+    }
+    StickBuilder& LedArchive(std::vector<uint8_t> bytes = SampleArchive("LED")) {
+        return Set(&StickOptions::ledArchive, std::move(bytes));
+    }
+    StickBuilder& AudioArchive(std::vector<uint8_t> bytes = SampleArchive("AUDIO")) {
+        return Set(&StickOptions::audioArchive, std::move(bytes));
+    }
+    StickBuilder& LowerCaseNames(bool lower = true) { return Set(&StickOptions::lowerCaseNames, lower); }
 
     StickOptions& Options() { return m_options; }
     const StickOptions& Options() const { return m_options; }
@@ -100,5 +107,10 @@ public:
     std::string HostPath(const std::string& root, const std::string& stickPath) const;
 
 private:
+    template <class Field, class Value> StickBuilder& Set(Field StickOptions::*field, Value&& value) {
+        m_options.*field = std::forward<Value>(value);
+        return *this;
+    }
+
     StickOptions m_options;
 };

@@ -110,14 +110,6 @@ TEST_F(AudioOdaTest, DataFollowEachOtherInRegistryOrder) {
     EXPECT_EQ(std::vector<uint8_t>(archive.begin() + 452, archive.end()), second);
 }
 
-TEST_F(AudioOdaTest, AFileAssignedSeveralTimesIsPackedOnce) {
-    AddSound("Bark.WAV", 10);
-    for (int i = 0; i < 4; ++i) {
-        m_registry.RegisterCustomSound("Bark.WAV");
-    }
-    EXPECT_EQ(WriteToMemory(1).size(), 64u + 144u + 10u);
-}
-
 TEST_F(AudioOdaTest, ASourceOfZeroBytesFailsTheWrite) {
     AddSound("empty.wav", 0);
     EXPECT_TRUE(m_registry.RegisterCustomSound("empty.wav"));

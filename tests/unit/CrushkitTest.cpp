@@ -134,46 +134,12 @@ TEST_F(CrushkitTool, AMissingInputIsReportedAndCreatesNothing) {
     EXPECT_TRUE(ListFolder(m_work).empty());
 }
 
-// Damage done to a good gzip stream of a container.
-struct DamageCase {
-    const char* what;
-    std::vector<uint8_t> (*damage)(std::vector<uint8_t>);
-};
-
-class DamagedStream : public CrushkitTool, public ::testing::WithParamInterface<DamageCase> {};
-
-TEST_P(DamagedStream, IsRefusedKeepingTheInputAndLeavingNoOutput) {
-    std::vector<uint8_t> packed = GetParam().damage(GzipBytes(SampleBytes(5000)));
+TEST_F(CrushkitTool, ADamagedStreamIsRefusedKeepingTheInputAndLeavingNoOutput) {
+    std::vector<uint8_t> packed = GzipBytes(SampleBytes(5000));
+    packed[packed.size() - 8] ^= 0xFF; // the checksum
     ASSERT_TRUE(WriteFileBytes(m_work + "/$TMP$.MWC.gz", packed));
     ExpectCleanFailure(Crushkit({"-d", m_work + "/$TMP$.MWC.gz"}), "$TMP$.MWC.gz", packed);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Crushkit, DamagedStream,
-    ::testing::Values(DamageCase{"Empty", [](std::vector<uint8_t>) { return std::vector<uint8_t>{}; }},
-                      DamageCase{"NotGzip",
-                                 [](std::vector<uint8_t>) { return std::vector<uint8_t>{'M', 'W', 'C', 'M', 1, 0}; }},
-                      DamageCase{"TruncatedData",
-                                 [](std::vector<uint8_t> b) {
-                                     b.resize(b.size() / 2);
-                                     return b;
-                                 }},
-                      DamageCase{"WrongChecksum",
-                                 [](std::vector<uint8_t> b) {
-                                     b[b.size() - 8] ^= 0xFF;
-                                     return b;
-                                 }},
-                      DamageCase{"WrongLength",
-                                 [](std::vector<uint8_t> b) {
-                                     b[b.size() - 1] ^= 0x01;
-                                     return b;
-                                 }},
-                      DamageCase{"TrailingGarbage",
-                                 [](std::vector<uint8_t> b) {
-                                     b.insert(b.end(), {'j', 'u', 'n', 'k'});
-                                     return b;
-                                 }}),
-    [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(CrushkitTool, RefusesNamesItCannotDeriveAnOutputFromAndFolders) {
     ASSERT_TRUE(WriteFileText(m_work + "/plain.mwc", "data"));
@@ -235,11 +201,18 @@ TEST(CrushkitStreams, RefusesLevelsGzipDoesNotHave) {
     }
 }
 
-TEST(CrushkitStreams, AStreamCutAnywhereIsRefused) {
-    const std::vector<uint8_t> packed = GzipBytes(SampleBytes(3000));
-    for (size_t length = 0; length < packed.size(); ++length) {
-        SCOPED_TRACE(length);
-        MemorySource source(packed.data(), length);
+TEST(CrushkitStreams, ADamagedStreamIsRefused) {
+    const std::vector<uint8_t> good = GzipBytes(SampleBytes(3000));
+    std::vector<std::vector<uint8_t>> damaged = {{'M', 'W', 'C', 'M', 1, 0}, good, good, good};
+    damaged[1][good.size() - 8] ^= 0xFF;                       // the checksum
+    damaged[2][good.size() - 1] ^= 0x01;                       // the length
+    damaged[3].insert(damaged[3].end(), {'j', 'u', 'n', 'k'}); // something after the stream
+    for (size_t length = 0; length < good.size(); ++length) {
+        damaged.emplace_back(good.begin(), good.begin() + static_cast<long>(length)); // cut anywhere
+    }
+    for (const std::vector<uint8_t>& bytes : damaged) {
+        SCOPED_TRACE(bytes.size());
+        MemorySource source(bytes.data(), bytes.size());
         MemorySink sink;
         EXPECT_FALSE(GunzipStream(source, sink));
     }

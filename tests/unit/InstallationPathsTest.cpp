@@ -31,18 +31,6 @@ TEST(InstallationPaths, ProgramAtTheRootStripsTheRootSeparator) {
     EXPECT_FALSE(InstallationPathHasSpace());
 }
 
-TEST(InstallationPaths, StripTrailingBackslashRemovesOneSeparatorOnly) {
-    std::string path = "/a/b//";
-    StripTrailingBackslash(path);
-    EXPECT_EQ(path, "/a/b/");
-    std::string empty;
-    StripTrailingBackslash(empty);
-    EXPECT_EQ(empty, "");
-    std::string plain = "/a/b";
-    StripTrailingBackslash(plain);
-    EXPECT_EQ(plain, "/a/b");
-}
-
 TEST(InstallationPaths, RefusalMessageHasFourLinesAndNoFinalLineFeed) {
     std::string text = InstallationRefusalMessage;
     EXPECT_EQ(text, "Can not run Tonewright from that directory\n"

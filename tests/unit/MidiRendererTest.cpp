@@ -51,14 +51,6 @@ TEST_F(MidiRendererTest, ASoundEndsWhenItsLastNoteHasRungOutNotAfterTheIdleGrace
     EXPECT_LT(span.first, static_cast<long>(FramesAt(0.02)));
 }
 
-TEST_F(MidiRendererTest, TheEndIsAFadeNotACut) {
-    std::optional<PcmAudio> audio = m_renderer.Render(MidiFileMaker().Program(56).Note(67, 0, 48, 127).Bytes());
-    ASSERT_TRUE(audio.has_value());
-    ASSERT_GT(audio->FrameCount(), FramesAt(0.1));
-    const size_t lastTenMs = audio->samples.size() - FramesAt(0.01) * AudioOutChannels;
-    EXPECT_LT(PeakLevel(audio->samples, lastTenMs) * 50, PeakLevel(audio->samples));
-}
-
 TEST_F(MidiRendererTest, TrailingRestsAreNotPartOfTheSound) {
     MidiFileMaker midi(120);
     midi.Program(13).Note(72, 0, 24).EndAt(96 * 8); // a short note, then four seconds of nothing
