@@ -12,6 +12,7 @@
 #include "platform/MidiRenderer.h"
 #include "platform/Prompt.h"
 #include "platform/TreeCtrl.h"
+#include "sounds/CustomSoundLibrary.h"
 #include "sounds/StockLibraryReader.h"
 #include "stick/ModelProfiles.h"
 
@@ -41,7 +42,6 @@ class SoundPreviewTest : public ::testing::Test {
 public:
     void SetUp() override {
         PromptScript::Activate();
-        PromptScript::Clear();
         SoundsFolder = m_dir / "SOUNDS";
         WorkFolder = m_dir / "work";
         ASSERT_TRUE(MakeFolders(SoundsFolder));
@@ -71,20 +71,12 @@ public:
             }
             m_items.push_back(item);
         }
-        FillList();
+        FillReplacementList(m_list);
     }
 
     void AddSoundFile(const std::string& name, const std::vector<uint8_t>& bytes) {
         ASSERT_TRUE(WriteFileBytes(SoundsFolder + "/" + name, bytes));
-        FillList();
-    }
-
-    void FillList() {
-        m_list.ResetContent();
-        for (const std::string& name : ListFolder(SoundsFolder)) {
-            m_list.AddString(name);
-        }
-        m_list.InsertString(0, "(default)");
+        FillReplacementList(m_list);
     }
 
     void Assign(int index, const std::string& name) { (*m_state.Assignments)[static_cast<size_t>(index)] = name; }
