@@ -116,19 +116,6 @@ TEST_F(CustomizationRecordTest, LinesTheReaderCouldNotTakeBackAreLeftOut) {
     EXPECT_EQ(Written(), "wake*=" + longest + "\r\n");
 }
 
-TEST_F(CustomizationRecordTest, WriteAndCloseFailuresAreReported) {
-    Slot("wake*") = "hello.wav";
-    Slot("hakken_ball") = "Tune.MID";
-    for (auto [capacity, closeFails] : {std::pair{size_t{20}, false}, std::pair{SIZE_MAX, true}}) {
-        FailSink sink(capacity, closeFails);
-        EXPECT_FALSE(WriteCustomizationRecord(m_state, sink));
-        EXPECT_TRUE(sink.Closed());
-    }
-    FailSink fine(SIZE_MAX);
-    EXPECT_TRUE(WriteCustomizationRecord(m_state, fine));
-    EXPECT_TRUE(fine.Closed());
-}
-
 // ---- loading ----
 
 TEST_F(CustomizationRecordTest, NoRecordLoadsNothingQuietly) {
