@@ -108,79 +108,14 @@ TEST_F(CustomSoundLibraryTest, EachRefusedWaveIsReportedOnceByItsNameAndTheRestS
     }
 }
 
-// One header per accepted or refused shape; the folder tests above read such headers from files.
-struct WaveCase {
-    std::string label;
-    WaveDescription wave;
-    size_t keepBytes; // the file is cut to this many bytes
-    bool accepted;
-};
-
-std::ostream& operator<<(std::ostream& out, const WaveCase& c) {
-    return out << c.label;
-}
-
-WaveDescription With(void (*change)(WaveDescription&)) {
-    WaveDescription wave;
-    change(wave);
-    return wave;
-}
-
-constexpr size_t Whole = SIZE_MAX;
-
-class WaveHeaderTest : public ::testing::TestWithParam<WaveCase> {};
-
-TEST_P(WaveHeaderTest, IsAcceptedOnlyForPcmMonoAt8000HzWithTheFormatChunkFirst) {
-    std::vector<uint8_t> bytes = BuildWave(GetParam().wave);
-    bytes.resize(std::min(bytes.size(), GetParam().keepBytes));
-    MemorySource source(bytes.data(), bytes.size());
-    EXPECT_EQ(IsAcceptedWaveHeader(source), GetParam().accepted);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Accepted, WaveHeaderTest,
-    ::testing::Values(WaveCase{"Mono8Bit", {}, Whole, true},
-                      WaveCase{"Mono16Bit", With([](WaveDescription& w) { w.bitsPerSample = 16; }), Whole, true},
-                      WaveCase{"WrongRiffSize", With([](WaveDescription& w) { w.riffSizeOverride = 7; }), Whole, true},
-                      WaveCase{"WrongFormatSize", With([](WaveDescription& w) { w.formatSizeOverride = 0; }), Whole,
-                               true},
-                      WaveCase{"ExactlyTheHeader", {}, WaveHeaderSize, true}),
-    [](const auto& info) { return info.param.label; });
-
-INSTANTIATE_TEST_SUITE_P(
-    Refused, WaveHeaderTest,
-    ::testing::Values(
-        WaveCase{"Stereo", With([](WaveDescription& w) { w.channels = 2; }), Whole, false},
-        WaveCase{"Rate11025", With([](WaveDescription& w) { w.sampleRate = 11025; }), Whole, false},
-        WaveCase{"RateHighWordSet", With([](WaveDescription& w) { w.sampleRate = 0x10000 + 8000; }), Whole, false},
-        WaveCase{"AdpcmFormat", With([](WaveDescription& w) { w.formatTag = 2; }), Whole, false},
-        WaveCase{"OneByteShort", {}, WaveHeaderSize - 1, false},
-        WaveCase{"ListChunkFirst", With([](WaveDescription& w) {
-                     w.chunksBeforeFormat = {{"LIST", {'I', 'N'}}};
-                 }),
-                 Whole, false},
-        WaveCase{"BigEndianRiff", With([](WaveDescription& w) { w.riffId = "RIFX"; }), Whole, false},
-        WaveCase{"NotWave", With([](WaveDescription& w) { w.formType = "AVI "; }), Whole, false},
-        WaveCase{"FormatIdInCapitals", With([](WaveDescription& w) { w.formatId = "FMT "; }), Whole, false}),
-    [](const auto& info) { return info.param.label; });
-
-TEST(WaveHeaderLayout, HandWrittenHeaderOfTheRobotsFormatIsAccepted) {
-    const uint8_t header[WaveHeaderSize] = {
-        'R',  'I',  'F',  'F',  // chunk identifier
-        0x00, 0x00, 0x00, 0x00, // RIFF size: not looked at
-        'W',  'A',  'V',  'E',  // form type
-        'f',  'm',  't',  ' ',  // first chunk: the format chunk
-        0x10, 0x00, 0x00, 0x00, // format chunk size 16: not looked at
-        0x01, 0x00,             // format tag 1: PCM
-        0x01, 0x00,             // one channel
-        0x40, 0x1F, 0x00, 0x00, // 8000 samples a second
-        0x40, 0x1F, 0x00, 0x00, // byte rate: not looked at
-        0x01, 0x00,             // block alignment: not looked at
-    };
-    MemorySource source(header, sizeof header);
-    EXPECT_TRUE(IsAcceptedWaveHeader(source));
-    // Read as one item: a device that hands it out in pieces fails the read.
-    TrickleSource halves(std::vector<uint8_t>(header, header + sizeof header), sizeof header / 2);
+// The header shapes themselves are judged by the WaveHeaderFuzz replay, whose check is the rule.
+TEST(WaveHeader, IsReadAsOneItem) {
+    std::vector<uint8_t> header = BuildWave({});
+    header.resize(WaveHeaderSize);
+    MemorySource whole(header.data(), header.size());
+    EXPECT_TRUE(IsAcceptedWaveHeader(whole));
+    // A device that hands it out in pieces fails the read.
+    TrickleSource halves(header, WaveHeaderSize / 2);
     EXPECT_FALSE(IsAcceptedWaveHeader(halves));
 }
 

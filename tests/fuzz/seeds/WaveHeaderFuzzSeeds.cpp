@@ -1,3 +1,4 @@
+// Seeds for WaveHeaderFuzz, whose check is the header rule itself: each shape accepted or refused.
 #include "SeedRegistry.h"
 #include "WaveBuilder.h"
 #include "sounds/CustomSoundLibrary.h"
@@ -26,6 +27,11 @@ std::vector<Seed> WaveSeeds() {
              w.chunksBeforeFormat = {{"LIST", {'I', 'N', 'F', 'O'}}};
          })},
         {"wrong-riff-size", with([](WaveDescription& w) { w.riffSizeOverride = 1; })},
+        {"wrong-format-size", with([](WaveDescription& w) { w.formatSizeOverride = 0; })},
+        {"rate-high-word-set", with([](WaveDescription& w) { w.sampleRate = 0x10000 + 8000; })},
+        {"rifx", with([](WaveDescription& w) { w.riffId = "RIFX"; })},
+        {"not-wave", with([](WaveDescription& w) { w.formType = "AVI "; })},
+        {"format-id-in-capitals", with([](WaveDescription& w) { w.formatId = "FMT "; })},
         {"empty", {}},
     };
 }
