@@ -11,12 +11,6 @@ protected:
     TempDir m_dir;
 };
 
-TEST_F(StickPathTest, ExactNamesResolveToThemselves) {
-    ASSERT_TRUE(MakeFolders(m_dir / "OPEN-R/APP"));
-    ASSERT_TRUE(WriteFileText(m_dir / "OPEN-R/APP/VERSION", "x"));
-    EXPECT_EQ(ResolveStickPath("OPEN-R\\APP\\VERSION"), "OPEN-R/APP/VERSION");
-}
-
 TEST_F(StickPathTest, LowerCaseStickResolvesEveryComponent) {
     ASSERT_TRUE(MakeFolders(m_dir / "open-r/mw/conf/ers-210"));
     ASSERT_TRUE(WriteFileText(m_dir / "open-r/mw/conf/ers-210/ers-210.mwc", "x"));

@@ -126,30 +126,25 @@ protected:
     }
 };
 
-TEST_P(OlderCustomization, YesDeletesTheThreeArchivesAndGoesOn) {
-    const StickBuilder stick = Stick();
-    const std::string root = Build(stick);
-    PromptScript::SetNextAnswer(true);
+TEST_P(OlderCustomization, RaisesTheQuestionWhoseYesDeletesTheThreeArchivesAndWhoseNoChangesNothing) {
+    for (bool yes : {true, false}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        const StickBuilder stick = Stick();
+        const std::string root = Build(stick, yes ? "yes" : "no");
+        const Snapshot before = TakeSnapshot(root);
+        PromptScript::SetNextAnswer(yes);
 
-    CustomizationState state;
-    ASSERT_TRUE(Open(stick, root, state));
-    EXPECT_EQ(LaterPrompts(), std::vector<std::string>{kQuestion});
-    EXPECT_EQ(PromptScript::Shown().back().buttons, "Yes|No");
-    EXPECT_EQ(ListFolder(stick.HostPath(root, ProfileTable[2].dataFolder)), std::vector<std::string>{});
-    EXPECT_TRUE(state.Assignments.has_value());
-}
-
-TEST_P(OlderCustomization, NoChangesNothingOnTheStick) {
-    const StickBuilder stick = Stick();
-    const std::string root = Build(stick);
-    const Snapshot before = TakeSnapshot(root);
-    PromptScript::SetNextAnswer(false);
-
-    CustomizationState state;
-    EXPECT_FALSE(Open(stick, root, state));
-    EXPECT_EQ(LaterPrompts(), std::vector<std::string>{kQuestion});
-    EXPECT_FALSE(state.Assignments.has_value());
-    EXPECT_EQ(TakeSnapshot(root), before);
+        CustomizationState state;
+        EXPECT_EQ(Open(stick, root, state), yes);
+        EXPECT_EQ(LaterPrompts(), std::vector<std::string>{kQuestion});
+        EXPECT_EQ(PromptScript::Shown().back().buttons, "Yes|No");
+        EXPECT_EQ(state.Assignments.has_value(), yes);
+        if (yes) {
+            EXPECT_EQ(ListFolder(stick.HostPath(root, ProfileTable[2].dataFolder)), std::vector<std::string>{});
+        } else {
+            EXPECT_EQ(TakeSnapshot(root), before);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, OlderCustomization,

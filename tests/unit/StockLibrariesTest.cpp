@@ -53,31 +53,26 @@ class BuiltInLibraryTest : public ::testing::TestWithParam<BuiltInLibrary> {};
 
 } // namespace
 
-TEST_P(BuiltInLibraryTest, HoldsOneMidiFileForEveryStockSoundOfItsCatalog) {
+TEST_P(BuiltInLibraryTest, HoldsOneMidiFileForEveryStockSoundOfItsCatalogAndEndsWithItsTerminator) {
     const BuiltInLibrary& built = GetParam();
     std::map<int32_t, int> seen;
+    size_t total = 4;
     for (const StockRecord& record : AllRecords(*built.library)) {
         ++seen[record.id];
         ASSERT_GE(record.id, 0);
         ASSERT_LT(record.id, built.count);
         EXPECT_TRUE(IsStockSound(built.catalog[record.id])) << "record for header " << record.id;
         EXPECT_TRUE(IsStandardMidiFile(record.data)) << record.id;
+        total += LibraryRecordHeaderSize + record.data.size();
     }
     for (int i = 0; i < built.count; ++i) {
         if (IsStockSound(built.catalog[i])) {
             EXPECT_EQ(seen[i], 1) << built.catalog[i].label << " (" << i << ")";
         }
     }
-}
-
-TEST_P(BuiltInLibraryTest, EndsWithItsTerminatorAtItsLastByte) {
-    const StockSoundLibrary& library = *GetParam().library;
-    size_t total = 4;
-    for (const StockRecord& record : AllRecords(library)) {
-        total += LibraryRecordHeaderSize + record.data.size();
-    }
-    ASSERT_EQ(total, library.size);
-    LibraryReader reader{library.bytes, library.size, library.size - 4, static_cast<uint32_t>(library.size - 4)};
+    // The records fill the library up to the terminator, its last four bytes.
+    ASSERT_EQ(total, built.library->size);
+    LibraryReader reader{built.library->bytes, total, total - 4, static_cast<uint32_t>(total - 4)};
     EXPECT_EQ(ReadLibraryWord(reader), LibraryTerminator);
 }
 
