@@ -202,7 +202,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"wake*", "hello.wav"}},
                    {BadFormat},
                    false},
-        RecordCase{"LineWithoutEqualsSignIsBadFormat", {"wake*hello.wav"}, false, {}, {BadFormat}},
         RecordCase{"ZeroByteInsideALineHidesItsEnd", {std::string("wake*=hel\0lo.wav", 16)}, false, {}, {BadFormat}},
         RecordCase{"CommentsAreSkippedWhateverTheirLength",
                    {"; by hand", ";hakken_ball=Tune.MID", kLongComment, ";" + std::string(RecordLineLimit, '-'),

@@ -48,11 +48,9 @@ Snapshot TakeSnapshot(const std::string& root, bool foldCase) {
 
 std::vector<std::string> HiddenEntries(const std::string& root) {
     std::vector<std::string> hidden;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        if (it->path().filename().string().rfind('.', 0) == 0) {
-            hidden.push_back(fs::relative(it->path(), root).string());
+    for (const auto& [name, bytes] : TakeSnapshot(root)) {
+        if (fs::path(name).filename().string().rfind('.', 0) == 0) {
+            hidden.push_back(name);
         }
     }
     return hidden;
