@@ -1,8 +1,11 @@
 #include "platform/SafeFile.h"
 
+#include "platform/StickPath.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -47,6 +50,28 @@ void SyncFolder(const std::string& folder) {
     }
 }
 
+// A replacement cut short by a pulled stick or a killed process leaves its unfinished copy beside
+// the file it was replacing ("." + the file's name + "." + six characters). Nothing reads such a
+// copy; it is cleared before the next one is made, so they cannot pile up on a stick that has
+// little room to spare.
+void RemoveLeftoverCopies(const std::string& targetPath) {
+    namespace fs = std::filesystem;
+    const fs::path target(targetPath);
+    const std::string prefix = "." + target.filename().string() + ".";
+    constexpr size_t UniqueLength = 6;
+    std::error_code ec;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // Stepped with an error code: a folder that cannot be read must not stop the replacement.
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string found = it->path().filename().string();
+        std::error_code ignored;
+        if (found.size() == prefix.size() + UniqueLength && EqualsNoCase(found.substr(0, prefix.size()), prefix) &&
+            it->is_regular_file(ignored)) {
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
+
 } // namespace
 
 // Unbuffered on purpose: every byte handed over is on its way to the device, and a failed write
@@ -77,6 +102,7 @@ SafeFile::~SafeFile() {
 
 bool SafeFile::Open() {
     Discard();
+    RemoveLeftoverCopies(m_target);
     std::string pattern = FolderOf(m_target) + "/." + NameOf(m_target) + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');

@@ -2,6 +2,7 @@
 
 #include "platform/Endian.h"
 #include "platform/FileOps.h"
+#include "platform/SafeFile.h"
 #include "platform/StickPath.h"
 
 #include <algorithm>
@@ -95,11 +96,12 @@ int32_t WriteAudioOda(const CustomSoundRegistry& registry, const std::string& ar
         RemoveFile(path); // a missing archive is what is wanted
         return 0;
     }
-    std::unique_ptr<FileSink> sink = FileSink::Create(path);
-    if (sink == nullptr) {
+    // Written beside the old archive and renamed over it only when whole: a failed or cut-off
+    // write leaves the previous archive as it was.
+    SafeFile archive(path);
+    if (!archive.Open()) {
         return -1;
     }
-    int32_t result = WriteAudioOda(registry, *sink);
-    bool closed = sink->Close();
-    return closed ? result : -1;
+    const int32_t written = WriteAudioOda(registry, archive.Sink());
+    return written >= 0 && archive.Commit() ? written : -1;
 }

@@ -16,7 +16,6 @@ constexpr size_t OdaNameFieldSize = 128;
 // archive would not fit the format's 32-bit offsets. What was written before a failure stays.
 int32_t WriteAudioOda(const CustomSoundRegistry& registry, ByteSink& sink);
 
-// The same into the file at `archivePath` (a stick path, resolved case-blind), created or
-// truncated. An empty registry deletes the file instead and returns 0. The file is synced and
-// closed; a failure to do so is a failure (-1), since the data never reached the stick.
+// The same into the file at `archivePath` (a stick path, resolved case-blind), which is replaced
+// only by a complete, synced archive. An empty registry deletes the file instead and returns 0.
 int32_t WriteAudioOda(const CustomSoundRegistry& registry, const std::string& archivePath);

@@ -15,31 +15,8 @@
 #include "writer/MwcRewriter.h"
 
 #include <cstdio>
-#include <filesystem>
 
 namespace {
-
-// A save cut short by a pulled stick or a killed process leaves its unfinished copy beside the
-// file it was replacing (SafeFile names it "." + the file's name + "." + six characters). Nothing
-// reads such a copy; it is cleared before the next one is made, so they cannot pile up on a stick
-// that has little room to spare.
-void RemoveLeftoverCopies(const std::string& targetPath) {
-    namespace fs = std::filesystem;
-    const fs::path target(targetPath);
-    const std::string prefix = "." + target.filename().string() + ".";
-    constexpr size_t UniqueLength = 6;
-    std::error_code ec;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    // Stepped with an error code: a folder that cannot be read must not end the save here.
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string found = it->path().filename().string();
-        std::error_code ignored;
-        if (found.size() == prefix.size() + UniqueLength && EqualsNoCase(found.substr(0, prefix.size()), prefix) &&
-            it->is_regular_file(ignored)) {
-            fs::remove(it->path(), ignored);
-        }
-    }
-}
 
 // Packs every assigned replacement, once per custom sound name, into the archive. The archive is
 // written beside the old one and renamed over it only when complete.
@@ -51,26 +28,11 @@ int32_t SaveCustomSounds(const CustomizationState& state, const std::string& arc
             registry.RegisterCustomSound(*slot);
         }
     }
-    const std::string archiveFile = ResolveStickPath(archivePath);
-    RemoveLeftoverCopies(archiveFile);
-    if (registry.Count() == 0) {
-        RemoveFile(archiveFile);
-        return 0;
-    }
-    SafeFile archive(archiveFile);
-    if (!archive.Open()) {
-        return -1;
-    }
-    int32_t written = WriteAudioOda(registry, archive.Sink());
-    if (written < 0 || !archive.Commit()) {
-        return -1;
-    }
-    return written;
+    return WriteAudioOda(registry, archivePath);
 }
 
 bool SaveRecord(const CustomizationState& state, const std::string& recordPath) {
     const std::string recordFile = ResolveStickPath(recordPath);
-    RemoveLeftoverCopies(recordFile);
     SafeFile record(recordFile);
     // A record that could not be written in full is as good as none: the next run would
     // forget choices the user believes saved, so it is reported instead of the summary.
@@ -156,7 +118,6 @@ SaveOutcome SaveCustomization(CustomizationState& state) {
 
     const std::string mwc = ResolveStickPath(profile.mwcPath);
     ClearReadOnly(mwc);
-    RemoveLeftoverCopies(mwc);
     // Written beside the old file and renamed over it: the robot finds either the old
     // configuration or the new one, never a torn one.
     if (!ReplaceFileSafely(packedResult, mwc)) {
