@@ -153,7 +153,7 @@ void PrintTo(const RecordCase& value, std::ostream* out) {
 
 class RecordLines : public CustomizationRecordTest, public ::testing::WithParamInterface<RecordCase> {};
 
-TEST_P(RecordLines, AreAppliedOrReportedAsDesigned) {
+TEST_P(RecordLines, AreAppliedOrReportedOneByOne) {
     const RecordCase& c = GetParam();
     for (const std::string ending : {"\r\n", "\n"}) {
         SCOPED_TRACE(ending == "\n" ? "LF" : "CR LF");

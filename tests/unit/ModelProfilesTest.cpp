@@ -125,7 +125,7 @@ protected:
     TempDir m_dir;
 };
 
-TEST_P(ProfileChoice, OpeningTheStickChoosesTheDesignedRow) {
+TEST_P(ProfileChoice, OpeningTheStickChoosesItsRowOrSaysWhyNot) {
     const Combination& c = GetParam();
     StickBuilder stick(ProfileTable[c.expectedRow >= 0 ? c.expectedRow : 0]);
     stick.Code(c.code);
