@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 
 CCustomizeDlg::CCustomizeDlg(CustomizationState& state, QWidget* parent)
     : CDialog(parent), m_state(state), m_appIcon(LoadAppIcon()) {
@@ -117,6 +118,12 @@ bool CCustomizeDlg::OnInitDialog() {
     // dialog's own context menu.
     m_systemMenu = new QMenu(this);
     m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
+    // The keyboard's other way to a context menu, wherever the focus is in the window.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        QWidget* at = focusWidget() != nullptr ? focusWidget() : this;
+        m_systemMenu->popup(at->mapToGlobal(QPoint(4, 4)));
+    });
     const QString aboutText = QString::fromLatin1(LoadResourceString(IDS_ABOUT_MENU));
     if (!aboutText.isEmpty()) {
         m_systemMenu->addSeparator();

@@ -5,6 +5,7 @@ would. Usage:
   atspi.py dump APP                           print every window of APP
   atspi.py focused APP                        print the focused control
 """
+import signal
 import sys
 import time
 
@@ -102,4 +103,6 @@ def main(argv):
 
 
 if __name__ == '__main__':
+    # Callers often stop reading early (grep -q); that is no error.
+    signal.signal(signal.SIGPIPE, signal.SIG_DFL)
     sys.exit(main(sys.argv))
