@@ -15,14 +15,15 @@ start_desktop() {
         echo "skipped: pyatspi is not installed"
         exit 77
     fi
-    local n
-    for n in $(seq 91 140); do
-        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then break; fi
-    done
-    Xvfb :$n -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    # The server picks a free display itself and reports it, so checks running side by side
+    # never share a screen (and so never type into each other's windows).
+    local numberfile
+    numberfile=$(mktemp)
+    Xvfb -displayfd 9 -screen 0 1920x1080x24 -nolisten tcp 9>"$numberfile" >/dev/null 2>&1 &
     XVFB_PID=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -s "$numberfile" ] && break; sleep 0.1; done
+    export DISPLAY=:$(head -n 1 "$numberfile")
+    rm -f "$numberfile"
     export XDG_RUNTIME_DIR=$(mktemp -d); chmod 700 "$XDG_RUNTIME_DIR"
     eval "$(dbus-launch --sh-syntax)"
     /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
