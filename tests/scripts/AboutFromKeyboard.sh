@@ -9,14 +9,8 @@ work=$(mktemp -d)
 trap 'stop_desktop; rm -rf "$work"' EXIT
 "$PROGRAM_DIR/MakeDemoStick" "$work/stick" "AiboLife 1" "$work/SOUNDS" >/dev/null || { echo "FAIL: no demo stick"; exit 1; }
 start_desktop
-cd "$work/stick"
-"$PROGRAM_DIR/Tonewright" &
-APP_PID=$!
-key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+open_stick "$work/stick" "$PROGRAM_DIR" || exit 1
 fail=0
-$ATSPI wait-window Tonewright "Open MEMSTICK.IND file at root of OpenR directory" 30 >/dev/null || { echo "FAIL: no file dialog"; exit 1; }
-key Return
-$ATSPI wait-window Tonewright Tonewright 30 >/dev/null || { echo "FAIL: no main window"; exit 1; }
 key shift+F10
 key Down
 key Return

@@ -9,13 +9,7 @@ trap 'stop_desktop; rm -rf "$work"' EXIT
 "$PROGRAM_DIR/MakeDemoStick" "$work/stick" "AiboLife 2 (210)" "$work/SOUNDS" >/dev/null || { echo "FAIL: no demo stick"; exit 1; }
 start_desktop
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/played.raw"
-cd "$work/stick"
-"$PROGRAM_DIR/Tonewright" &
-APP_PID=$!
-key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
-$ATSPI wait-window Tonewright "Open MEMSTICK.IND file at root of OpenR directory" 30 >/dev/null || { echo "FAIL: no file dialog"; exit 1; }
-key Return
-$ATSPI wait-window Tonewright Tonewright 30 >/dev/null || { echo "FAIL: no main window"; exit 1; }
+open_stick "$work/stick" "$PROGRAM_DIR" || exit 1
 # Save -> Cancel -> tree; the first group, opened; its first sound ("Wakeup Tune").
 key Tab
 key Tab

@@ -11,20 +11,16 @@ trap 'stop_desktop; rm -rf "$work"' EXIT
 "$PROGRAM_DIR/MakeDemoStick" "$work/stick" "Explorer (220)" "$work/SOUNDS" >/dev/null || { echo "FAIL: no demo stick"; exit 1; }
 mv "$work/stick/memstick.ind" "$work/stick/MEMSTICK.IND"
 start_desktop
-cd "$work/stick"
-"$PROGRAM_DIR/Tonewright" &
-APP_PID=$!
+open_stick "$work/stick" "$PROGRAM_DIR" || exit 1
 fail=0
-$ATSPI wait-window Tonewright "Open MEMSTICK.IND file at root of OpenR directory" 30 >/dev/null || { echo "FAIL: no file dialog"; exit 1; }
-xdotool key --clearmodifiers Return
-out=$($ATSPI wait-window Tonewright Tonewright 30) || { echo "$out"; echo "FAIL: no main window"; exit 1; }
+out=$MAIN_WINDOW
 echo "$out" | head -30
 for want in 'label "Explorer (220)"' 'tree "Aibo Sounds"' 'table cell "AIBO GENERAL"' \
             'table cell "AIBO MOODS - not yet implemented"' 'push button "Save" [focused' 'combo box "Sound"' \
             'push button "Preview"' 'push button "Cancel"'; do
     grep -qF -- "$want" <<<"$out" || { echo "FAIL: window lacks $want"; fail=1; }
 done
-xdotool key --clearmodifiers Escape
+key Escape
 if ! wait_exit "$APP_PID" 10; then echo "FAIL: Escape did not end the program"; fail=1; fi
 APP_PID=
 [ $fail -eq 0 ] && echo PASS

@@ -51,3 +51,28 @@ wait_exit() {
     done
     return 1
 }
+
+# Sends keys to whichever window has the focus, as a user typing would.
+key() {
+    xdotool key --clearmodifiers "$@"
+    sleep 0.3
+}
+
+# Starts the program inside the stick folder $1 from the program folder $2, as `make run` does,
+# and takes the file dialog's preselected memstick.ind with Return. Succeeds once the main window
+# is up; its accessible tree is then in $MAIN_WINDOW.
+open_stick() {
+    cd "$1" || return 1
+    "$2/Tonewright" &
+    APP_PID=$!
+    if ! $ATSPI wait-window Tonewright "Open MEMSTICK.IND file at root of OpenR directory" 30 >/dev/null; then
+        echo "FAIL: no file dialog"
+        return 1
+    fi
+    key Return
+    if ! MAIN_WINDOW=$($ATSPI wait-window Tonewright Tonewright 30); then
+        echo "$MAIN_WINDOW"
+        echo "FAIL: no main window"
+        return 1
+    fi
+}
