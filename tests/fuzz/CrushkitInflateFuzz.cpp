@@ -1,17 +1,12 @@
 // Feeds gzip streams to Crushkit's decompressor, from memory to memory.
 #include "CrushkitCore.h"
+#include "FuzzCheck.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // A few kilobytes can inflate to gigabytes; past this much the output is refused like a full disk.
 constexpr size_t OutputLimit = size_t{32} << 20;

@@ -1,6 +1,7 @@
 // Feeds key patterns and sound names to the matcher, and file names to the custom name maker.
 // Input: the key, a zero byte, then the rest. The rest up to its first zero byte is the sound
 // name; the whole rest, zero bytes included, is the replacement file name.
+#include "FuzzCheck.h"
 #include "catalog/KeyPatterns.h"
 
 #include <cstdint>
@@ -11,11 +12,6 @@
 namespace {
 
 // Fuzzing builds may define NDEBUG, so the checks must not vanish with assert.
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 bool HasAsciiUpper(const std::string& text) {
     for (char ch : text) {

@@ -1,5 +1,6 @@
 // Feeds decompressed configuration containers to the record-by-record rewrite, with the sound
 // name substitution of a save as the callback, from memory to memory.
+#include "FuzzCheck.h"
 #include "app/CustomizationState.h"
 #include "catalog/SoundCatalogs.h"
 #include "platform/ByteStream.h"
@@ -14,11 +15,6 @@
 namespace {
 
 // Fuzzing builds may define NDEBUG, so the checks must not vanish with assert.
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 const CatalogEntry FuzzCatalog[] = {
     {nullptr, "Joy"},         {"up1_joy1_x?s", "Joy sound"}, {"wake*", "Waking up"}, {"hakken_ball", "Ball found"},

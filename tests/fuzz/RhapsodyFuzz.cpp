@@ -1,19 +1,10 @@
 // Feeds arbitrary bytes to the model file reader as the whole file.
+#include "FuzzCheck.h"
 #include "platform/ByteStream.h"
 #include "stick/ModelProfiles.h"
 
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource source(data, size);

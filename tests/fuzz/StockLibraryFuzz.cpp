@@ -1,5 +1,6 @@
 // Treats arbitrary bytes as a stock sound library: every lookup stays inside it, and a library
 // that walks cleanly to its terminator is exactly what the builder makes of its records.
+#include "FuzzCheck.h"
 #include "sounds/StockLibraryReader.h"
 
 #include <cstdint>
@@ -10,12 +11,6 @@
 #include <vector>
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 std::vector<uint8_t> ReadData(LibraryReader& reader, int32_t length) {
     std::vector<uint8_t> data;

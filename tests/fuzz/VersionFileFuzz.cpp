@@ -1,20 +1,11 @@
 // Feeds arbitrary bytes to the VERSION reader as the whole file.
+#include "FuzzCheck.h"
 #include "platform/ByteStream.h"
 #include "stick/StickDiscovery.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource source(data, size);

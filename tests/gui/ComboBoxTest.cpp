@@ -3,25 +3,19 @@
 // made by the program.
 #include "platform/ComboBox.h"
 
+#include "ComboItems.h"
 #include <QTest>
+
 #include <gtest/gtest.h>
 
 namespace {
-
-std::vector<std::string> Items(const CComboBox& list) {
-    std::vector<std::string> items;
-    for (int i = 0; i < list.GetCount(); ++i) {
-        items.push_back(list.GetLBText(i));
-    }
-    return items;
-}
 
 TEST(ComboBox, AddedItemsFallIntoCaseBlindOrder) {
     CComboBox list;
     for (const char* name : {"c.wav", "b.WAV", "A.MID", "B.mid", "a.wav"}) {
         list.AddString(name);
     }
-    EXPECT_EQ(Items(list), (std::vector<std::string>{"A.MID", "a.wav", "B.mid", "b.WAV", "c.wav"}));
+    EXPECT_EQ(ComboItems(list), (std::vector<std::string>{"A.MID", "a.wav", "B.mid", "b.WAV", "c.wav"}));
 }
 
 TEST(ComboBox, PositionalInsertStaysWhereItWasPut) {
@@ -30,7 +24,7 @@ TEST(ComboBox, PositionalInsertStaysWhereItWasPut) {
     list.AddString("A.MID");
     list.AddString("c.wav");
     EXPECT_EQ(list.InsertString(0, "(default)"), 0);
-    EXPECT_EQ(Items(list), (std::vector<std::string>{"(default)", "A.MID", "b.WAV", "c.wav"}));
+    EXPECT_EQ(ComboItems(list), (std::vector<std::string>{"(default)", "A.MID", "b.WAV", "c.wav"}));
     // "(default)" sorts before letters anyway; one that would sort last stays put too.
     list.InsertString(1, "zzz.wav");
     EXPECT_EQ(list.GetLBText(1), "zzz.wav");

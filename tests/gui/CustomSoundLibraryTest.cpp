@@ -3,6 +3,8 @@
 #include "app/InstallationPaths.h"
 #include "platform/ByteStream.h"
 #include "platform/ComboBox.h"
+
+#include "ComboItems.h"
 #include "platform/Prompt.h"
 
 #include "FailSink.h"
@@ -14,14 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::vector<std::string> Items(const CComboBox& list) {
-    std::vector<std::string> items;
-    for (int i = 0; i < list.GetCount(); ++i) {
-        items.push_back(list.GetLBText(i));
-    }
-    return items;
-}
 
 std::string BadFormat(const std::string& name) {
     return "WAVE file '" + name + "' in bad format";
@@ -57,7 +51,7 @@ TEST_F(CustomSoundLibraryTest, MissingOrEmptyFolderLeavesOnlyTheDefaultQuietly) 
             AddSound("notes.txt", {'x'});
         }
         FillReplacementList(m_list);
-        EXPECT_EQ(Items(m_list), std::vector<std::string>{"(default)"});
+        EXPECT_EQ(ComboItems(m_list), std::vector<std::string>{"(default)"});
         EXPECT_TRUE(PromptScript::ShownTexts().empty());
     }
 }
@@ -80,8 +74,8 @@ TEST_F(CustomSoundLibraryTest, ListsWaveAndMidiFilesInCaseBlindOrderAfterTheDefa
     m_list.EnableWindow(true);
 
     FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "A.MID", "b.WAV", "Bark.Wav", "c.wav", "HELLO.MID",
-                                                       "hello.wav", "tune.mId"}));
+    EXPECT_EQ(ComboItems(m_list), (std::vector<std::string>{"(default)", "A.MID", "b.WAV", "Bark.Wav", "c.wav",
+                                                            "HELLO.MID", "hello.wav", "tune.mId"}));
     EXPECT_TRUE(PromptScript::ShownTexts().empty());
     EXPECT_EQ(m_list.GetCurSel(), CB_ERR);
     EXPECT_FALSE(m_list.isEnabled());
@@ -98,7 +92,7 @@ TEST_F(CustomSoundLibraryTest, EachRefusedWaveIsReportedOnceByItsNameAndTheRestS
     AddGoodWave("good.wav");
     AddSound("tune.mid", {});
     FillReplacementList(m_list);
-    EXPECT_EQ(Items(m_list), (std::vector<std::string>{"(default)", "good.wav", "tune.mid"}));
+    EXPECT_EQ(ComboItems(m_list), (std::vector<std::string>{"(default)", "good.wav", "tune.mid"}));
     std::vector<std::string> shown = PromptScript::ShownTexts();
     std::sort(shown.begin(), shown.end());
     EXPECT_EQ(shown, (std::vector<std::string>{BadFormat("100%s%n.wav"), BadFormat("dangling.wav"),

@@ -1,6 +1,7 @@
 #include "stick/StickDiscovery.h"
 
 #include "StickBuilder.h"
+#include "StickFixture.h"
 #include "TempDir.h"
 #include "platform/ByteStream.h"
 #include "platform/FileOps.h"
@@ -135,18 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Finding the stick through the open-file dialog ---
 
-class LocateStickTest : public ::testing::Test {
+class LocateStickTest : public StickFixture {
 protected:
-    void SetUp() override { PromptScript::Activate(); }
-    void TearDown() override { PromptScript::Deactivate(); }
-
-    std::string Build(const StickBuilder& stick, const std::string& name = "stick") {
-        std::string root = m_dir / name;
-        EXPECT_TRUE(stick.Build(root));
-        return root;
-    }
-
-    TempDir m_dir;
 };
 
 TEST_F(LocateStickTest, AnyFileInTheRootFolderWillDo) {

@@ -2,6 +2,7 @@
 
 #include "SaveExpectations.h"
 #include "StickBuilder.h"
+#include "StickFixture.h"
 #include "TempDir.h"
 #include "app/CustomizationState.h"
 #include "platform/FileOps.h"
@@ -24,17 +25,8 @@ const std::string kDialogTitle = "Open MEMSTICK.IND file at root of OpenR direct
 
 } // namespace
 
-class StickPreparationTest : public ::testing::Test {
+class StickPreparationTest : public StickFixture {
 protected:
-    void SetUp() override { PromptScript::Activate(); }
-    void TearDown() override { PromptScript::Deactivate(); }
-
-    std::string Build(const StickBuilder& stick, const std::string& name = "stick") {
-        std::string root = m_dir / name;
-        EXPECT_TRUE(stick.Build(root));
-        return root;
-    }
-
     // Opens the stick at `root` as the dialog does, the user picking its memstick.ind.
     bool Open(const StickBuilder& stick, const std::string& root, CustomizationState& state) {
         PromptScript::Clear();
@@ -48,8 +40,6 @@ protected:
         EXPECT_EQ(texts.empty() ? "" : texts.front(), kDialogTitle);
         return texts.empty() ? texts : std::vector<std::string>(texts.begin() + 1, texts.end());
     }
-
-    TempDir m_dir;
 };
 
 // --- Every profile, from a freshly built stick ---
