@@ -2,6 +2,7 @@
 // in for the loudspeaker: what the device is handed lands in a file, and a watcher thread notes
 // when the first audible sample appears there.
 #include "Benchmarks.h"
+#include "SoundFixtures.h"
 
 #include "TempDir.h"
 #include "app/InstallationPaths.h"
@@ -97,16 +98,6 @@ private:
     std::atomic<bool> m_found{false};
     BenchClock::time_point m_when;
 };
-
-std::vector<uint8_t> StockRecordData(const StockSoundLibrary& library, int index) {
-    LibraryReader reader{library.bytes, library.size};
-    std::optional<int32_t> length = FindLibraryRecord(reader, index);
-    std::vector<uint8_t> data;
-    for (int32_t i = 0; length && i < *length; ++i) {
-        data.push_back(ReadLibraryByte(reader));
-    }
-    return data;
-}
 
 std::optional<double> TimeFirstAudio(const std::string& captureFile, const std::function<bool()>& play) {
     FirstAudioWatch watch(captureFile);

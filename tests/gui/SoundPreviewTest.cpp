@@ -28,16 +28,6 @@ constexpr int kWakeupTune = 1; // the first stock sound of the AiboLife1 catalog
 constexpr int kHappy = 5;
 constexpr int kGeneralHeader = 0;
 
-std::vector<uint8_t> StockRecordData(const StockSoundLibrary& library, int index) {
-    LibraryReader reader{library.bytes, library.size};
-    std::optional<int32_t> length = FindLibraryRecord(reader, index);
-    std::vector<uint8_t> data;
-    for (int32_t i = 0; length && i < *length; ++i) {
-        data.push_back(ReadLibraryByte(reader));
-    }
-    return data;
-}
-
 class SoundPreviewTest : public ::testing::Test {
 public:
     void SetUp() override {

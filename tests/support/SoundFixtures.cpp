@@ -3,6 +3,8 @@
 #include "WaveBuilder.h"
 
 #include "platform/AudioOut.h"
+#include "sounds/StockLibrary.h"
+#include "sounds/StockLibraryReader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -164,4 +166,14 @@ std::vector<uint8_t> MidiFileMaker::Bytes() const {
     PutBE(out, static_cast<uint32_t>(track.size()), 4);
     out.insert(out.end(), track.begin(), track.end());
     return out;
+}
+
+std::vector<uint8_t> StockRecordData(const StockSoundLibrary& library, int index) {
+    LibraryReader reader{library.bytes, library.size};
+    std::optional<int32_t> length = FindLibraryRecord(reader, index);
+    std::vector<uint8_t> data;
+    for (int32_t i = 0; length && i < *length; ++i) {
+        data.push_back(ReadLibraryByte(reader));
+    }
+    return data;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+struct StockSoundLibrary;
+
 // Sends whatever is played next to `path` (raw interleaved 16-bit stereo at the output rate) and
 // lets the disk driver write as fast as it is fed, so nothing has to wait for real time.
 void CaptureAudioTo(const std::string& path);
@@ -52,3 +54,6 @@ private:
     int m_end = 0;
     std::vector<Event> m_events;
 };
+
+// The MIDI bytes a built-in library holds for a stock sound, or nothing when it has no record.
+std::vector<uint8_t> StockRecordData(const StockSoundLibrary& library, int index);
