@@ -27,7 +27,8 @@ CTreeCtrl::CTreeCtrl(QWidget* parent) : QTreeWidget(parent) {
 }
 
 HTREEITEM CTreeCtrl::InsertItem(const std::string& text, HTREEITEM parent) {
-    auto* item = new QTreeWidgetItem(QStringList{QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()))});
+    auto* item =
+        new QTreeWidgetItem(QStringList{QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()))});
     if (parent == TVI_ROOT) {
         addTopLevelItem(item);
     } else {

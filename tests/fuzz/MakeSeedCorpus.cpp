@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
         for (const SeedMaker& make : makers) {
             for (const Seed& seed : make()) {
                 std::ofstream out(folder / seed.name, std::ios::binary | std::ios::trunc);
-                out.write(reinterpret_cast<const char*>(seed.bytes.data()), static_cast<std::streamsize>(seed.bytes.size()));
+                out.write(reinterpret_cast<const char*>(seed.bytes.data()),
+                          static_cast<std::streamsize>(seed.bytes.size()));
                 if (!out) {
                     std::fprintf(stderr, "cannot write %s\n", (folder / seed.name).c_str());
                     return 1;

@@ -24,12 +24,14 @@ std::vector<uint8_t> BuildContainer(const MwcContainer& container) {
     std::vector<uint8_t> out;
     Append(out, "MWCM", 4);
     AppendLE32(out, static_cast<uint32_t>(container.format));
-    AppendLE32(out, static_cast<uint32_t>(container.blockCountOverride.value_or(static_cast<int32_t>(container.blocks.size()))));
+    AppendLE32(out, static_cast<uint32_t>(
+                        container.blockCountOverride.value_or(static_cast<int32_t>(container.blocks.size()))));
     AppendLE32(out, container.reserved);
     for (const MwcBlock& block : container.blocks) {
         Append(out, "MCID", 4);
         AppendLE32(out, block.blockId);
-        AppendLE32(out, static_cast<uint32_t>(block.recordCountOverride.value_or(static_cast<int32_t>(block.records.size()))));
+        AppendLE32(
+            out, static_cast<uint32_t>(block.recordCountOverride.value_or(static_cast<int32_t>(block.records.size()))));
         for (const MwcRecord& record : block.records) {
             Append(out, "CMAC", 4);
             AppendLE32(out, record.kind);

@@ -1,10 +1,10 @@
 #include "TempDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <algorithm>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
