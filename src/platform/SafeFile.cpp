@@ -50,22 +50,26 @@ void SyncFolder(const std::string& folder) {
     }
 }
 
+// The unfinished copy of a replacement is named "." + the file's name + ".tw-" + six characters.
+// The "tw-" marks it as ours: a user's own hidden file beside a stick file (".AUDIO.ODA.mine01")
+// must never look like one.
+constexpr const char* kCopyMark = "tw-";
+constexpr size_t kUniqueLength = 6;
+
 // A replacement cut short by a pulled stick or a killed process leaves its unfinished copy beside
-// the file it was replacing ("." + the file's name + "." + six characters). Nothing reads such a
-// copy; it is cleared before the next one is made, so they cannot pile up on a stick that has
-// little room to spare.
+// the file it was replacing. Nothing reads such a copy; it is cleared before the next one is made,
+// so they cannot pile up on a stick that has little room to spare.
 void RemoveLeftoverCopies(const std::string& targetPath) {
     namespace fs = std::filesystem;
     const fs::path target(targetPath);
-    const std::string prefix = "." + target.filename().string() + ".";
-    constexpr size_t UniqueLength = 6;
+    const std::string prefix = "." + target.filename().string() + "." + kCopyMark;
     std::error_code ec;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     // Stepped with an error code: a folder that cannot be read must not stop the replacement.
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string found = it->path().filename().string();
         std::error_code ignored;
-        if (found.size() == prefix.size() + UniqueLength && EqualsNoCase(found.substr(0, prefix.size()), prefix) &&
+        if (found.size() == prefix.size() + kUniqueLength && EqualsNoCase(found.substr(0, prefix.size()), prefix) &&
             it->is_regular_file(ignored)) {
             fs::remove(it->path(), ignored);
         }
@@ -103,7 +107,8 @@ SafeFile::~SafeFile() {
 bool SafeFile::Open() {
     Discard();
     RemoveLeftoverCopies(m_target);
-    std::string pattern = FolderOf(m_target) + "/." + NameOf(m_target) + ".XXXXXX";
+    std::string pattern =
+        FolderOf(m_target) + "/." + NameOf(m_target) + "." + kCopyMark + std::string(kUniqueLength, 'X');
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     m_fd = mkostemp(name.data(), O_CLOEXEC);

@@ -93,13 +93,13 @@ namespace {
 TEST(SafeFile, ClearsCopiesThatAnEarlierCutOffReplacementLeft) {
     TempDir dir;
     ASSERT_TRUE(WriteFileBytes(dir / "AUDIO.ODA", kOld));
-    ASSERT_TRUE(WriteFileBytes(dir / ".AUDIO.ODA.x1Y2z3", kNew)); // left by a killed save
-    ASSERT_TRUE(WriteFileBytes(dir / ".AUDIO.ODA.keep", kNew));   // not one of ours
+    ASSERT_TRUE(WriteFileBytes(dir / ".AUDIO.ODA.tw-x1Y2z3", kNew)); // left by a killed save
+    ASSERT_TRUE(WriteFileBytes(dir / ".AUDIO.ODA.mine01", kNew));    // the user's own, not one of ours
     SafeFile file(dir / "AUDIO.ODA");
     ASSERT_TRUE(file.Open());
     ASSERT_TRUE(WriteItem(file.Sink(), kNew.data(), kNew.size()));
     ASSERT_TRUE(file.Commit());
-    EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{".AUDIO.ODA.keep", "AUDIO.ODA"}));
+    EXPECT_EQ(ListFolder(dir.Path()), (std::vector<std::string>{".AUDIO.ODA.mine01", "AUDIO.ODA"}));
 }
 
 } // namespace
