@@ -21,6 +21,8 @@ struct CustomizationState {
     std::optional<AssignmentTable> Assignments;
     bool Modified = false;
     int32_t ModifiedEntryCount = 0;
+    // The robot model to take when the stick's model file cannot be read (--model); 0 for none.
+    int AssumedModel = 0;
 };
 
 // The catalog row of the tree's selected item, its index and its slot.

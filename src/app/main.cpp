@@ -5,6 +5,9 @@
 int main(int argc, char* argv[]) {
     QApplication qapp(argc, argv);
     CTonewrightApp theApp;
+    if (!theApp.ParseCommandLine(QApplication::arguments())) {
+        return 2;
+    }
     theApp.InitInstance();
     return 0;
 }

@@ -76,8 +76,12 @@ bool OpenStick(CustomizationState& state) {
     if (!LocateStick(code)) {
         return false;
     }
-    // Read even when the code's rows need no model, so every stick is examined alike.
-    const int model = ReadRobotModel();
+    // Read even when the code's rows need no model, so every stick is examined alike. A model
+    // file that cannot be read (scrambled with a key other than ours) leaves the owner's word.
+    int model = ReadRobotModel();
+    if (model == 0) {
+        model = state.AssumedModel;
+    }
     if (!SelectProfile(state, code, model)) {
         return false;
     }

@@ -1,4 +1,5 @@
 #include "app/InstallationPaths.h"
+#include "app/TonewrightApp.h"
 
 #include <gtest/gtest.h>
 
@@ -37,4 +38,25 @@ TEST(InstallationPaths, RefusalMessageHasFourLinesAndNoFinalLineFeed) {
                     "Installation directory name contains spaces\n"
                     "Please reinstall in a simpler folder\n"
                     "(suggestion C:\\AIBO\\Tonewright)");
+}
+
+TEST(StartUp, TheOnlyOptionNamesTheModelToTakeWhenTheStickDoesNotTell) {
+    const struct {
+        QStringList arguments;
+        bool accepted;
+        int model;
+    } cases[] = {
+        {{"Tonewright"}, true, 0},
+        {{"Tonewright", "--model", "220"}, true, 220},
+        {{"Tonewright", "--model=210"}, true, 210},
+        {{"Tonewright", "--model", "310"}, false, 0},
+        {{"Tonewright", "--model"}, false, 0},
+        {{"Tonewright", "--mode", "210"}, false, 0},
+        {{"Tonewright", "memstick.ind"}, false, 0},
+    };
+    for (const auto& c : cases) {
+        CTonewrightApp app;
+        EXPECT_EQ(app.ParseCommandLine(c.arguments), c.accepted) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(app.AssumedModel(), c.model) << c.arguments.join(' ').toStdString();
+    }
 }

@@ -112,6 +112,7 @@ struct Combination {
     std::variant<int, ModelFile> model;
     int expectedRow; // -1: refused with `message`
     std::string message;
+    int assumedModel = 0; // --model
 };
 
 void PrintTo(const Combination& value, std::ostream* out) {
@@ -142,6 +143,7 @@ TEST_P(ProfileChoice, OpeningTheStickChoosesItsRowOrSaysWhyNot) {
     PromptScript::SetNextFileName(root + "/MEMSTICK.IND");
 
     CustomizationState state;
+    state.AssumedModel = c.assumedModel;
     const bool opened = OpenStick(state);
     if (c.expectedRow >= 0) {
         EXPECT_TRUE(opened);
@@ -176,6 +178,11 @@ INSTANTIATE_TEST_SUITE_P(
         Combination{"AiboLife2With98ByteModelFile", {0x00, 0x01, 0x10, 0xFF}, ModelFile::Size98, -1, kMultipleModels},
         Combination{"AiboLife2With310", {0x00, 0x01, 0x10, 0xFF}, 310, -1, kMultipleModels},
         Combination{"ExplorerWithoutModelFile", {0x00, 0x01, 0x11, 0xFF}, ModelFile::Absent, -1, kMultipleModels},
+        // The model named on the command line counts only where the stick's cannot be read.
+        Combination{"AiboLife2UnreadableModelAssumed220", {0x00, 0x01, 0x10, 0xFF}, ModelFile::Size96, 4, "", 220},
+        Combination{"ExplorerWithoutModelFileAssumed210", {0x00, 0x01, 0x11, 0xFF}, ModelFile::Absent, 3, "", 210},
+        Combination{"AiboLife2With210OverAssumed220", {0x00, 0x01, 0x10, 0xFF}, 210, 2, "", 220},
+        Combination{"AiboLife2With310OverAssumed220", {0x00, 0x01, 0x10, 0xFF}, 310, -1, kMultipleModels, 220},
         Combination{"UnknownThirdByte", {0x00, 0x01, 0x20, 0xFF}, 210, -1, kNotSupported},
         Combination{"UnknownFirstByte", {0x01, 0x01, 0x02, 0xFF}, 210, -1, kNotSupported}),
     [](const ::testing::TestParamInfo<Combination>& info) { return std::string(info.param.name); });
