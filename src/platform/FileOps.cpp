@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 std::string ExecutablePath() {
@@ -94,10 +95,26 @@ std::vector<FoundFile> FindFiles(const std::string& folder, const std::string& e
         if (name.size() < suffix.size() || !EqualsNoCase(name.substr(name.size() - suffix.size()), suffix)) {
             continue;
         }
+        // An entry that cannot be examined (a dangling link) still counts as a file: reading it
+        // then fails, and that failure is reported like any unreadable file's.
         struct stat st {};
-        bool isDirectory = stat((folder + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        found.push_back({name, isDirectory});
+        const bool isFile = stat((folder + "/" + name).c_str(), &st) != 0 || S_ISREG(st.st_mode);
+        found.push_back({name, isFile});
     }
     closedir(dir);
     return found;
+}
+
+std::optional<VolumeInfo> QueryVolume(const std::string& path) {
+    struct statvfs vfs {};
+    if (statvfs(path.c_str(), &vfs) != 0) {
+        return std::nullopt;
+    }
+    VolumeInfo info;
+    info.blockSize = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
+    info.freeBytes = static_cast<uint64_t>(vfs.f_bavail) * info.blockSize;
+    // A mount can be writable as a whole and still refuse this path (a read-only bind mount of
+    // one folder or file); access() tells by EROFS.
+    info.readOnly = (vfs.f_flag & ST_RDONLY) != 0 || (access(path.c_str(), W_OK) != 0 && errno == EROFS);
+    return info;
 }

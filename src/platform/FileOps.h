@@ -1,5 +1,7 @@
 #pragma once
 // File and process operations the program needs from the host, kept to what is called.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +24,20 @@ bool RemoveFile(const std::string& path);
 
 struct FoundFile {
     std::string name;
-    bool isDirectory = false;
+    // False for folders, pipes, sockets and devices: nothing that may be read as a sound file.
+    // Opening a pipe would wait for a writer that never comes.
+    bool isFile = true;
 };
 
 // The entries of `folder` whose name ends in "." + extension, letter case ignored in the
-// extension, in the order the file system lists them. Directories are reported as such.
+// extension, in the order the file system lists them.
 std::vector<FoundFile> FindFiles(const std::string& folder, const std::string& extension);
+
+// What the file system holding `path` can take.
+struct VolumeInfo {
+    uint64_t freeBytes = 0; // what an unprivileged writer may still use
+    uint64_t blockSize = 1; // the unit space is handed out in (a FAT cluster)
+    bool readOnly = false;  // mounted read-only, as a write-protected card is
+};
+// Nothing when the path cannot be examined.
+std::optional<VolumeInfo> QueryVolume(const std::string& path);

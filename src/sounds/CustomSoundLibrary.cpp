@@ -43,7 +43,7 @@ bool IsAcceptedWave(const std::string& fileName) {
 void FillReplacementList(CComboBox& list) {
     list.ResetContent();
     for (const FoundFile& found : FindFiles(SoundsFolder, "WAV")) {
-        if (found.isDirectory) {
+        if (!found.isFile) {
             continue;
         }
         if (IsAcceptedWave(found.name)) {
@@ -54,7 +54,7 @@ void FillReplacementList(CComboBox& list) {
     }
     // MIDI files are passed through to the robot as they are; there is nothing to check.
     for (const FoundFile& found : FindFiles(SoundsFolder, "MID")) {
-        if (!found.isDirectory) {
+        if (found.isFile) {
             list.AddString(found.name);
         }
     }

@@ -13,22 +13,20 @@
 #include "writer/CustomSoundRegistry.h"
 #include "writer/CustomizationRecord.h"
 #include "writer/MwcRewriter.h"
+#include "writer/SaveChecks.h"
 
 #include <cstdio>
 
 namespace {
 
-// Packs every assigned replacement, once per custom sound name, into the archive. The archive is
-// written beside the old one and renamed over it only when complete.
-int32_t SaveCustomSounds(const CustomizationState& state, const std::string& archivePath) {
-    CustomSoundRegistry registry(SoundsFolder);
+// Every assigned replacement, once per custom sound name, as the archive will pack it.
+void RegisterAssignedSounds(const CustomizationState& state, CustomSoundRegistry& registry) {
     registry.ClearCustomSounds();
     for (const std::optional<std::string>& slot : *state.Assignments) {
         if (slot) {
             registry.RegisterCustomSound(*slot);
         }
     }
-    return WriteAudioOda(registry, archivePath);
 }
 
 bool SaveRecord(const CustomizationState& state, const std::string& recordPath) {
@@ -62,11 +60,25 @@ SaveOutcome SaveCustomization(CustomizationState& state) {
         ShowMessage("Nothing changed, nothing saved");
         return SaveOutcome::NothingChanged;
     }
+    // Refused before anything is written: a choice that could not reach the robot as made, or a
+    // stick that cannot take the new files.
+    if (std::optional<std::string> problem = CheckReplacements(state, SoundsFolder)) {
+        ShowMessage(*problem);
+        return SaveOutcome::KeepOpen;
+    }
+    CustomSoundRegistry registry(SoundsFolder);
+    RegisterAssignedSounds(state, registry);
+    if (std::optional<std::string> problem = CheckStickRoom(state, registry)) {
+        ShowMessage(*problem);
+        return SaveOutcome::KeepOpen;
+    }
+
     const ModelProfile& profile = *state.ActiveProfile;
     std::string summary = "Saved Custom Sounds\n";
 
+    // The archive is written beside the old one and renamed over it only when complete.
     const std::string archivePath = std::string(profile.dataFolder) + "\\AUDIO.ODA";
-    int32_t sounds = SaveCustomSounds(state, archivePath);
+    const int32_t sounds = WriteAudioOda(registry, archivePath);
     if (sounds == -1) {
         ShowMessage("ERROR: Failed to save custom sounds to AUDIO.ODA file");
         return SaveOutcome::KeepOpen;

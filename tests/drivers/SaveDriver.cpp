@@ -85,7 +85,7 @@ bool WriteReport(const std::string& path, const std::string& outcome, const Cust
     if (report == nullptr) {
         return false;
     }
-    std::string text = outcome + "\n" + DescribeState(state) + "\n";
+    std::string text = outcome + "\n" + Escaped(DescribeState(state)) + "\n";
     for (const ShownPrompt& prompt : PromptScript::Shown()) {
         text += Escaped(prompt.text) + "\n";
     }

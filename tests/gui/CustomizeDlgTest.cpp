@@ -4,6 +4,7 @@
 #include "app/CustomizeDlg.h"
 
 #include "Resource.h"
+#include "SaveExpectations.h"
 #include "StickBuilder.h"
 #include "TempDir.h"
 #include "WaveBuilder.h"
@@ -20,6 +21,8 @@
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +51,14 @@ int RunModal(CCustomizeDlg& dlg, const std::function<void()>& whileOpen) {
 QTreeWidgetItem* ItemAt(CTreeCtrl& tree, int top, int child = -1) {
     QTreeWidgetItem* item = tree.topLevelItem(top);
     return child < 0 ? item : item->child(child);
+}
+
+// The user picks `file` in the list for the sound at `item`.
+void Choose(CCustomizeDlg& dlg, QTreeWidgetItem* item, const std::string& file) {
+    dlg.SoundTree().SelectItem(item);
+    CComboBox& list = dlg.ReplacementList();
+    list.SetCurSel(list.FindStringExact(-1, file));
+    Q_EMIT list.activated(list.GetCurSel());
 }
 
 class CustomizeDlgTest : public ::testing::Test {
@@ -322,6 +333,49 @@ TEST_F(CustomizeDlgTest, CancelAfterAChoiceAsksAndNoKeepsEverything) {
         QTest::keyClick(&dlg, Qt::Key_Escape);
     });
     EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST_F(CustomizeDlgTest, ASaveThatCouldNotReachTheRobotNamesTheFilesAndTheWindowStaysOpen) {
+    ASSERT_TRUE(WriteFileText(SoundsFolder + "/bark.mid", "MThd"));
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    int result = RunModal(dlg, [&] {
+        Choose(dlg, ItemAt(dlg.SoundTree(), 0, 0), "Bark.wav");
+        Choose(dlg, ItemAt(dlg.SoundTree(), 0, 1), "bark.mid");
+        const AssignmentTable chosen = *m_state.Assignments;
+        const Snapshot stick = TakeSnapshot(m_stick);
+        PromptScript::Clear();
+        static_cast<QPushButton*>(dlg.GetDlgItem(IDC_SAVE))->click();
+        EXPECT_TRUE(dlg.isVisible());
+        ASSERT_EQ(PromptScript::ShownTexts().size(), 1u);
+        EXPECT_EQ(PromptScript::Shown()[0].caption, "Tonewright");
+        EXPECT_NE(PromptScript::ShownTexts()[0].find("'Bark.wav' and 'bark.mid'"), std::string::npos);
+        EXPECT_EQ(*m_state.Assignments, chosen);
+        EXPECT_TRUE(m_state.Modified);
+        EXPECT_EQ(TakeSnapshot(m_stick), stick);
+        PromptScript::SetNextAnswer(true);
+        static_cast<QPushButton*>(dlg.GetDlgItem(IDCANCEL))->click();
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(PromptScript::ShownTexts().back(), "Cancel and ignore changes?");
+}
+
+TEST_F(CustomizeDlgTest, PipesInTheSoundsFolderAreSkippedWithoutWaitingForThem) {
+    // Opening a pipe for reading waits for a writer; none comes.
+    ASSERT_EQ(mkfifo((SoundsFolder + "/x.WAV").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((SoundsFolder + "/y.mid").c_str(), 0644), 0);
+    BuildStick(StickBuilder(ProfileTable[0]));
+    CCustomizeDlg dlg(m_state);
+    alarm(30); // a start that hangs ends this test program with a failure instead
+    bool shown = false;
+    RunModal(dlg, [&] {
+        shown = true;
+        EXPECT_EQ(dlg.ReplacementList().GetCount(), 4);
+        dlg.EndDialog(IDCANCEL);
+    });
+    alarm(0);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(PromptScript::ShownTexts().size(), 1u); // the file dialog only: no complaint
 }
 
 TEST_F(CustomizeDlgTest, EnterDoesNotEndTheDialog) {

@@ -72,11 +72,11 @@ bool MessageMatches(const std::string& expected, const std::string& actual) {
            number.find_first_not_of("-0123456789", 1) == number.size() - 1 && number.back() == ')';
 }
 
-// SafeFile's unfinished copies: "." + the file's name + "." + six characters.
+// SafeFile's unfinished copies: "." + the file's name + ".tw-" + six characters.
 bool IsLeftoverCopy(const std::string& relativePath) {
     const std::string name = fs::path(relativePath).filename().string();
     return std::any_of(std::begin(kStickFiles), std::end(kStickFiles), [&](const std::string& file) {
-        return name.size() == file.size() + 8 && name.rfind("." + file + ".", 0) == 0;
+        return name.size() == file.size() + 11 && name.rfind("." + file + ".tw-", 0) == 0;
     });
 }
 
@@ -231,6 +231,20 @@ public: // the arrangements of the failure table reach in
         EXPECT_EQ(m_world.WorkLeftovers(), stop.workLeft);
     }
 
+    // A save that SaveDriver ran and that was refused before it wrote anything, with one message
+    // that says each of `mentions`.
+    void ExpectRefused(const DriverReport& report, const std::vector<std::string>& mentions, const Snapshot& before,
+                       const std::string& root = "") {
+        ASSERT_EQ(report.status, 1) << ReadFileText(DriverLog());
+        ASSERT_EQ(report.prompts.size(), 2u) << ::testing::PrintToString(report.prompts);
+        for (const std::string& mention : mentions) {
+            EXPECT_NE(report.prompts[1].find(mention), std::string::npos) << report.prompts[1] << "\nlacks " << mention;
+        }
+        EXPECT_EQ(report.state, StateLine());
+        ExpectStick(before, "OOO", root);
+        EXPECT_TRUE(m_world.WorkLeftovers().empty()) << ::testing::PrintToString(m_world.WorkLeftovers());
+    }
+
     DriverReport Drive(const std::vector<std::string>& wrapper, const std::string& stickRoot) {
         return RunSaveDriver(wrapper, stickRoot, m_world, Assignments(), DriverLog());
     }
@@ -274,8 +288,6 @@ const char* const kFailsToPack = "case \"$1\" in -d) exec gzip -d \"$2\";; *) ex
 
 const std::vector<WayOut>& Table() {
     static const std::vector<WayOut> table = {
-        WayOut("SoundFileRemovedAfterItWasChosen", {kArchiveFailed}, "OOO", {},
-               [](WaysOut& t) { fs::remove(t.m_world.Sounds() + "/bark.wav"); }),
         WayOut("BackupRemovedAfterOpening", {kNoBackup}, "NOO", {}, [](WaysOut& t) { fs::remove(t.BackupFile()); }),
         WayOut("WorkFolderMissing", {kNoBackup}, "NOO", {},
                [](WaysOut& t) { WorkFolder = t.m_world.Program() + "/gone"; }),
@@ -319,9 +331,9 @@ const std::vector<WayOut>& Table() {
                [](WaysOut& t) { chmod(t.MwcFile().c_str(), 0444); }),
         WayOut("UnfinishedCopiesOfAnEarlierSaveAreCleared", {kSummary}, "NNN", {},
                [](WaysOut& t) {
-                   WriteFileText(t.DataFolder() + "/.AUDIO.ODA.Xk29aQ", "ODAR, cut off");
-                   WriteFileText(t.ConfigurationFolder() + "/.ERS-210.MWC.a1b2c3", "\x1f\x8b");
-                   WriteFileText(t.ConfigurationFolder() + "/.ERS-210.CUS.zzzzzz", "wake*=");
+                   WriteFileText(t.DataFolder() + "/.AUDIO.ODA.tw-Xk29aQ", "ODAR, cut off");
+                   WriteFileText(t.ConfigurationFolder() + "/.ERS-210.MWC.tw-a1b2c3", "\x1f\x8b");
+                   WriteFileText(t.ConfigurationFolder() + "/.ERS-210.CUS.tw-zzzzzz", "wake*=");
                }),
     };
     return table;
@@ -333,8 +345,9 @@ TEST_P(WaysOut, TellsTheUserLeavesTheStickWholeAndKeepsTheChoices) {
     const WayOut& way = GetParam();
     CustomizationState state;
     ASSERT_NO_FATAL_FAILURE(Open(state));
-    // A hidden file of the user's beside the archive is not an unfinished copy and must stay.
-    WriteFileText(DataFolder() + "/.AUDIO.ODA.mine", "not ours");
+    // A hidden file of the user's beside the archive is not an unfinished copy and must stay, even
+    // when its name has the length of one.
+    WriteFileText(DataFolder() + "/.AUDIO.ODA.mine01", "not ours");
     way.arrange(*this);
     const Snapshot before = TakeSnapshot(m_root);
 
@@ -382,45 +395,56 @@ TEST_F(SaveFaultTest, ASaveAfterAFailureRepeatsEverythingFromTheArchiveOn) {
     EXPECT_TRUE(m_world.WorkLeftovers().empty());
 }
 
-// --- Write-protected sticks: read-only bind mounts in a private mount namespace ---
+// --- Saves refused before they write anything ---
 
-struct ReadOnlyPart {
-    const char* name;
-    std::string (SaveFaultTest::*path)() const;
-    Stop stop;
-};
-
-void PrintTo(const ReadOnlyPart& part, std::ostream* os) {
-    *os << part.name;
+TEST_F(SaveFaultTest, ChoicesThatCouldNotReachTheRobotAreNamedInOneMessageAndNothingIsWritten) {
+    ASSERT_TRUE(SaveDriverPath().has_value());
+    const std::string tooLong = "my_dog_barking_at_the_postman_again.wav";
+    m_world.AddSound(tooLong, RobotWave(100, 4));
+    m_world.AddSound("a\\b.wav", RobotWave(100, 6));
+    fs::remove(m_world.Sounds() + "/bark.wav");
+    m_slots[3] = "Sample.wav";
+    m_slots[5] = "sample.mid";
+    m_slots[6] = tooLong;
+    m_slots[7] = "a\\b.wav";
+    m_slots[8] = "TUNE.MID"; // tune.mid spelled otherwise is the same file, no clash
+    const Snapshot before = TakeSnapshot(m_root);
+    ExpectRefused(Drive({}, m_root),
+                  {"'bark.wav'", "'Sample.wav' and 'sample.mid'", "u_sample", "'" + tooLong + "'", "'a\\b.wav'"},
+                  before);
 }
 
-class WriteProtected : public SaveFaultTest, public ::testing::WithParamInterface<ReadOnlyPart> {};
+// Write-protected sticks: read-only bind mounts in a private mount namespace.
+class WriteProtected : public SaveFaultTest,
+                       public ::testing::WithParamInterface<std::string (SaveFaultTest::*)() const> {};
 
-TEST_P(WriteProtected, ASaveStopsWithTheOldFilesWhole) {
+TEST_P(WriteProtected, IsSaidSoBeforeAnythingIsWritten) {
     std::optional<std::vector<std::string>> wrapper = ReadOnlyMount();
     if (!wrapper || !SaveDriverPath()) {
         GTEST_SKIP() << "needs SaveDriver and a private mount namespace (root and unshare)";
     }
-    wrapper->push_back((this->*GetParam().path)());
+    wrapper->push_back((this->*GetParam())());
     const Snapshot before = TakeSnapshot(m_root);
 
     const DriverReport report = Drive(*wrapper, m_root);
     if (report.status == 90) {
         GTEST_SKIP() << "read-only bind mounts are not permitted here";
     }
-    ExpectStopped(report, GetParam().stop, before);
+    ExpectRefused(report, {"write-protected", "lock switch"}, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Parts, WriteProtected,
-    ::testing::Values(ReadOnlyPart{"WholeStick", &SaveFaultTest::Root, kArchiveStop},
-                      ReadOnlyPart{"ConfigurationFolder", &SaveFaultTest::ConfigurationFolder, kConfigurationStop},
-                      ReadOnlyPart{"Record", &SaveFaultTest::RecordFile, kRecordStop}),
-    [](const ::testing::TestParamInfo<ReadOnlyPart>& info) { return std::string(info.param.name); });
+std::string ProtectedPartName(const ::testing::TestParamInfo<WriteProtected::ParamType>& info) {
+    const char* const names[] = {"WholeStick", "ConfigurationFolder", "Record"};
+    return names[info.index];
+}
 
-// --- A full stick: a small tmpfs in a private mount namespace ---
+INSTANTIATE_TEST_SUITE_P(Parts, WriteProtected,
+                         ::testing::Values(&SaveFaultTest::Root, &SaveFaultTest::ConfigurationFolder,
+                                           &SaveFaultTest::RecordFile),
+                         ProtectedPartName);
 
-TEST_F(SaveFaultTest, AFullStickStopsTheSaveWithTheOldFilesWholeAndNoCopyLeft) {
+// A full stick: a small tmpfs in a private mount namespace.
+TEST_F(SaveFaultTest, AStickWithoutRoomForTheNewFilesIsSaidSoWithTheNumbers) {
     // The stick is copied onto a fresh tmpfs, a filler leaves exactly `room` bytes free, the save
     // runs, and the stick is copied back out (without the filler) for the checks.
     std::optional<std::vector<std::string>> wrapper = PrivateMount(R"(
@@ -436,28 +460,25 @@ TEST_F(SaveFaultTest, AFullStickStopsTheSaveWithTheOldFilesWholeAndNoCopyLeft) {
     if (!wrapper || !SaveDriverPath() || !FindProgram("df") || !FindProgram("head")) {
         GTEST_SKIP() << "needs SaveDriver, a private mount namespace (root and unshare) and coreutils";
     }
-    m_world.AddSound("bark.wav", RobotWave(64 * 1024, 7)); // far larger than the room left
+    m_world.AddSound("bark.wav", RobotWave(300 * 1000, 7)); // larger than the room left
     const std::string mountPoint = m_dir / "mnt";
+    const std::string out = m_dir / "after";
     MakeFolders(mountPoint);
-    constexpr size_t Page = 4096;
-    const size_t archiveRoom = (ExpectedArchive(m_profile, m_slots, m_world.Sounds()).size() + Page - 1) / Page * Page;
-    // No room for the archive; then room for the archive (the old one gone) but none for the rest.
-    for (const auto& [room, stop] : {std::pair{Page, kArchiveStop}, std::pair{archiveRoom, kConfigurationStop}}) {
-        SCOPED_TRACE(stop.message);
-        if (stop.fates[0] == 'N') {
-            fs::remove(ArchiveFile());
-        }
-        const std::string out = m_dir / ("after-" + std::to_string(room));
-        MakeFolders(out);
-        std::vector<std::string> argv = *wrapper;
-        argv.insert(argv.end(), {mountPoint, m_root, out, std::to_string(room)});
-        const Snapshot before = TakeSnapshot(m_root);
-        const DriverReport report = Drive(argv, mountPoint);
-        if (report.status == 90) {
-            GTEST_SKIP() << "tmpfs cannot be mounted here";
-        }
-        ExpectStopped(report, stop, before, out);
+    MakeFolders(out);
+    std::vector<std::string> argv = *wrapper;
+    argv.insert(argv.end(), {mountPoint, m_root, out, std::to_string(200 * 1000)});
+    const Snapshot before = TakeSnapshot(m_root);
+    const DriverReport report = Drive(argv, mountPoint);
+    if (report.status == 90) {
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
     }
+    // What is free is the room left rounded down to whole tmpfs pages; the archive alone needs more
+    // than the sound's 300 KB.
+    ExpectRefused(report, {"The stick has 196 KB free; this save needs "}, before, out);
+    const std::string message = report.prompts.back();
+    const size_t needs = message.find("needs ");
+    ASSERT_NE(needs, std::string::npos);
+    EXPECT_GT(std::stoi(message.substr(needs + 6)), 300) << message;
 }
 
 // --- The process killed, or a system call failing, at every step of replacing a stick file ---

@@ -28,8 +28,7 @@ std::string ArchivePathOf(const ModelProfile& profile) {
 
 // A first customization that uses what the formats make interesting: one WAV for a "?" key and a
 // "*" key (packed once), a MIDI file, a name with two dots (packed from that very file, not from
-// the one its custom name would point at), two files whose custom names collide (only the first
-// is packed; both references name it) and a name in upper case.
+// the one its custom name would point at) and names in upper case.
 AssignmentTable FirstChoices(const ModelProfile& profile) {
     AssignmentTable slots(static_cast<size_t>(profile.catalogCount));
     std::vector<size_t> anyChar, anyRest, exact;
@@ -44,7 +43,7 @@ AssignmentTable FirstChoices(const ModelProfile& profile) {
                                                : exact)
             .push_back(static_cast<size_t>(i));
     }
-    std::vector<std::string> files = {"tune.mid", "my.song.wav", "Sample.wav", "sample.mid", "Hello.WAV"};
+    std::vector<std::string> files = {"tune.mid", "my.song.wav", "Sample.wav", "Hello.WAV"};
     size_t next = 0;
     // Without wildcard keys in the catalog the shared file goes to exact keys instead.
     for (const std::vector<size_t>* group : {&anyChar, &anyRest}) {
