@@ -100,6 +100,9 @@ bool MidiRenderer::Load() {
     // Dry: with reverb and chorus a sound would trail on well after its notes have ended.
     fluid_settings_setint(synth->settings, "synth.reverb.active", 0);
     fluid_settings_setint(synth->settings, "synth.chorus.active", 0);
+    // The General MIDI soundfont is 148 MB, and reading all its samples held up the first preview
+    // of a run by a fifth of a second; each instrument's samples are read when it is first played.
+    fluid_settings_setint(synth->settings, "synth.dynamic-sample-loading", 1);
     synth->synth = new_fluid_synth(synth->settings);
     if (synth->synth == nullptr || fluid_synth_sfload(synth->synth, m_soundFontPath.c_str(), 1) == FLUID_FAILED) {
         return false;

@@ -38,6 +38,6 @@ private:
     std::unique_ptr<Synth> m_synth;
 };
 
-// The renderer the program plays with. Loading the soundfont takes a noticeable moment, so it is
-// done at the first MIDI sound and kept for the rest of the run.
+// The renderer the program plays with. The soundfont is opened at the first MIDI sound and kept
+// for the rest of the run; an instrument's samples are read the first time it plays.
 MidiRenderer& SharedMidiRenderer();
