@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressDialog>
+#include <QUrl>
 #include <algorithm>
 #include <deque>
 
@@ -20,8 +22,9 @@ QPointer<QWidget> g_mainWindow;
 struct Script {
     bool active = false;
     std::deque<bool> answers;
-    std::deque<std::string> fileNames;
+    std::deque<std::vector<std::string>> fileNames;
     std::vector<ShownPrompt> shown;
+    int cancelProgressAfter = -1;
 };
 
 Script& TheScript() {
@@ -101,35 +104,116 @@ bool AskYesNo(const std::string& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<std::string> BrowseForOpenFile(const OpenFileRequest& request) {
+namespace {
+
+std::vector<std::string> RunFileDialog(const OpenFileRequest& request, bool several) {
     Script& script = TheScript();
     if (script.active) {
-        script.shown.push_back({ShownPrompt::Kind::OpenFile, g_title, request.title, "Open|Cancel"});
-        if (script.fileNames.empty() || script.fileNames.front().empty()) {
-            if (!script.fileNames.empty()) {
-                script.fileNames.pop_front();
-            }
-            return std::nullopt;
+        script.shown.push_back({ShownPrompt::Kind::OpenFile, g_title, request.title, "Open|Cancel", request});
+        if (script.fileNames.empty()) {
+            return {};
         }
-        std::string path = script.fileNames.front();
+        std::vector<std::string> chosen = std::move(script.fileNames.front());
         script.fileNames.pop_front();
-        return path;
+        return chosen;
     }
-    QFileDialog dialog(Owner(), Q(request.title), QDir::currentPath());
+    const QString start = request.startFolder.empty() ? QDir::currentPath() : Q(request.startFolder);
+    QFileDialog dialog(Owner(), Q(request.title), start);
     // Qt's own dialog rather than the desktop's: it is the same on every desktop, and every
     // control in it is a standard widget that keyboard and assistive tools can reach.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(Q(request.defaultExtension));
-    dialog.setNameFilter(Q(request.filter));
-    // On a case-sensitive file system the stick may spell the name otherwise; offer the file
-    // that is there, so Enter picks it.
-    dialog.selectFile(Q(ResolveStickPath(request.initialFileName)));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    dialog.setNameFilters(Q(request.filter).split(QLatin1Char('\n')));
+    if (!request.sidebarFolders.empty()) {
+        QList<QUrl> places = dialog.sidebarUrls();
+        for (const std::string& folder : request.sidebarFolders) {
+            const QUrl url = QUrl::fromLocalFile(Q(folder));
+            if (!places.contains(url)) {
+                places.append(url);
+            }
+        }
+        dialog.setSidebarUrls(places);
+    }
+    if (!request.initialFileName.empty()) {
+        // On a case-sensitive file system the stick may spell the name otherwise; offer the file
+        // that is there, so Enter picks it.
+        const std::string folder = start.toLocal8Bit().toStdString();
+        dialog.selectFile(Q(ResolveStickPath(folder + "/" + request.initialFileName)));
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    std::vector<std::string> chosen;
+    for (const QString& file : dialog.selectedFiles()) {
+        chosen.push_back(file.toLocal8Bit().toStdString());
+    }
+    return chosen;
+}
+
+} // namespace
+
+std::optional<std::string> BrowseForOpenFile(const OpenFileRequest& request) {
+    std::vector<std::string> chosen = RunFileDialog(request, false);
+    if (chosen.empty() || chosen.front().empty()) {
         return std::nullopt;
     }
-    return dialog.selectedFiles().first().toLocal8Bit().toStdString();
+    return chosen.front();
+}
+
+std::vector<std::string> BrowseForOpenFiles(const OpenFileRequest& request) {
+    return RunFileDialog(request, true);
+}
+
+struct ProgressPrompt::Impl {
+    QProgressDialog* dialog = nullptr;
+    WaitCursor cursor;
+};
+
+namespace {
+constexpr int kProgressSteps = 1000;
+// Shorter work is over before a dialog would be worth reading.
+constexpr int kProgressDelayMs = 500;
+} // namespace
+
+ProgressPrompt::ProgressPrompt(const std::string& text) : m_impl(new Impl) {
+    if (TheScript().active) {
+        return;
+    }
+    m_impl->dialog = new QProgressDialog(Q(text), QStringLiteral("Cancel"), 0, kProgressSteps, Owner());
+    m_impl->dialog->setWindowTitle(Q(g_title));
+    m_impl->dialog->setWindowModality(Qt::WindowModal);
+    m_impl->dialog->setMinimumDuration(kProgressDelayMs);
+    m_impl->dialog->setAutoClose(false);
+    m_impl->dialog->setAutoReset(false);
+    m_impl->dialog->setValue(0);
+}
+
+ProgressPrompt::~ProgressPrompt() {
+    delete m_impl->dialog;
+    delete m_impl;
+}
+
+void ProgressPrompt::SetText(const std::string& text) {
+    if (m_impl->dialog != nullptr) {
+        m_impl->dialog->setLabelText(Q(text));
+    }
+}
+
+bool ProgressPrompt::Update(double fraction) {
+    Script& script = TheScript();
+    if (script.active) {
+        if (script.cancelProgressAfter > 0 && --script.cancelProgressAfter == 0) {
+            script.cancelProgressAfter = -1;
+            return false;
+        }
+        return true;
+    }
+    const int value = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * (kProgressSteps - 1)) + 1;
+    // Once the dialog is up, setting its value lets the window repaint and take the Cancel click.
+    m_impl->dialog->setValue(std::max(value, m_impl->dialog->value()));
+    return !m_impl->dialog->wasCanceled();
 }
 
 WaitCursor::WaitCursor() {
@@ -162,7 +246,15 @@ void SetNextAnswer(bool yes) {
 }
 
 void SetNextFileName(const std::string& path) {
-    TheScript().fileNames.push_back(path);
+    TheScript().fileNames.push_back(path.empty() ? std::vector<std::string>{} : std::vector<std::string>{path});
+}
+
+void SetNextFileNames(const std::vector<std::string>& paths) {
+    TheScript().fileNames.push_back(paths);
+}
+
+void CancelProgressAfter(int updates) {
+    TheScript().cancelProgressAfter = updates;
 }
 
 const std::vector<ShownPrompt>& Shown() {

@@ -25,14 +25,37 @@ struct OpenFileRequest {
     std::string title;
     std::string initialFileName;
     std::string defaultExtension; // without the dot
-    // One filter entry, "Description (*.ext)". Matching ignores letter case, so a stick that
-    // stores MEMSTICK.IND is listed as well as one that stores memstick.ind.
+    // Filter entries, "Description (*.ext *.ext2)", one per line. Matching ignores letter case,
+    // so a stick that stores MEMSTICK.IND is listed as well as one that stores memstick.ind.
     std::string filter;
+    std::string startFolder;                 // empty: the current folder
+    std::vector<std::string> sidebarFolders; // offered beside the usual places
 };
 
-// The open-file dialog, starting in the current folder; only an existing file can be chosen.
-// Returns the chosen file's full path, or nothing when the user cancels.
+// The open-file dialog; only an existing file can be chosen. Returns the chosen file's full path,
+// or nothing when the user cancels.
 std::optional<std::string> BrowseForOpenFile(const OpenFileRequest& request);
+// The same, choosing any number of files at once; empty when the user cancels.
+std::vector<std::string> BrowseForOpenFiles(const OpenFileRequest& request);
+
+// A window-modal progress dialog with a Cancel button, shown only once the work has taken half a
+// second; until then the wait cursor says that something is going on. Update keeps the window
+// painted and tells whether to go on.
+class ProgressPrompt {
+public:
+    explicit ProgressPrompt(const std::string& text);
+    ~ProgressPrompt();
+    ProgressPrompt(const ProgressPrompt&) = delete;
+    ProgressPrompt& operator=(const ProgressPrompt&) = delete;
+
+    void SetText(const std::string& text);
+    // `fraction` of the whole work, 0 to 1; false once the user has cancelled.
+    bool Update(double fraction);
+
+private:
+    struct Impl;
+    Impl* m_impl;
+};
 
 // Shows the wait cursor while it lives.
 class WaitCursor {
@@ -48,18 +71,23 @@ struct ShownPrompt {
     enum class Kind { Message, Question, OpenFile };
     Kind kind;
     std::string caption;
-    std::string text;    // the message, the question or the dialog's title
-    std::string buttons; // "OK", "Yes|No" or "Open|Cancel"
+    std::string text;          // the message, the question or the dialog's title
+    std::string buttons;       // "OK", "Yes|No" or "Open|Cancel"
+    OpenFileRequest request{}; // a file dialog's
 };
 
 // While active, prompts are recorded instead of shown and answered from the queues: a question
-// with no queued answer is answered No, a file dialog with no queued name is cancelled.
+// with no queued answer is answered No, a file dialog with no queued name is cancelled, and
+// progress goes on unless a cancel was queued.
 namespace PromptScript {
 void Activate();
 void Deactivate();
 bool Active();
 void SetNextAnswer(bool yes);
 void SetNextFileName(const std::string& path); // an empty text cancels the dialog
+void SetNextFileNames(const std::vector<std::string>& paths);
+// The progress dialog's Cancel is pressed at its `updates`-th update from now.
+void CancelProgressAfter(int updates);
 const std::vector<ShownPrompt>& Shown();
 std::vector<std::string> ShownTexts();
 void Clear();

@@ -5,6 +5,7 @@
 #include "platform/FileOps.h"
 #include "platform/Prompt.h"
 #include "platform/StickPath.h"
+#include "platform/Volumes.h"
 #include "stick/StickPreparation.h"
 
 #include <cstring>
@@ -26,6 +27,17 @@ std::string FolderOf(const std::string& path) {
 
 } // namespace
 
+std::vector<std::string> MountedSticks() {
+    std::vector<std::string> sticks;
+    for (const std::string& root : MountedVolumeRoots()) {
+        const std::string folder = root.size() > 1 && root.back() == '/' ? root.substr(0, root.size() - 1) : root;
+        if (FileExists(ResolveStickPath(folder + "/memstick.ind"))) {
+            sticks.push_back(folder);
+        }
+    }
+    return sticks;
+}
+
 bool BrowseForMemstickInd(std::string& path) {
     path.clear();
     OpenFileRequest request;
@@ -33,6 +45,11 @@ bool BrowseForMemstickInd(std::string& path) {
     request.initialFileName = "memstick.ind";
     request.defaultExtension = "ind";
     request.filter = "Memory Stick Files (*.ind)";
+    // Started anywhere but on a stick, the dialog goes where the desktop mounted one.
+    request.sidebarFolders = MountedSticks();
+    if (!FileExists(ResolveStickPath("memstick.ind")) && !request.sidebarFolders.empty()) {
+        request.startFolder = request.sidebarFolders.front();
+    }
     std::optional<std::string> chosen = BrowseForOpenFile(request);
     if (!chosen) {
         return false;

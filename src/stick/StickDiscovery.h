@@ -4,10 +4,15 @@
 #include "stick/ModelProfiles.h"
 
 #include <string>
+#include <vector>
 
 // Asks until a valid stick root is chosen (true, code filled) or the user cancels (false).
 bool LocateStick(SoftwareCode& code);
-// The open-file dialog for memstick.ind; false with an empty path when cancelled.
+// The root of every mounted volume that holds a memstick.ind, spelled in any case.
+std::vector<std::string> MountedSticks();
+// The open-file dialog for memstick.ind, in the current folder when it holds one, otherwise on
+// the first mounted stick, with every mounted stick beside the usual places; false with an empty
+// path when cancelled.
 bool BrowseForMemstickInd(std::string& path);
 // Reads the current directory's memstick.ind and VERSION; the code is untouched on false.
 bool ReadVersionFile(SoftwareCode& code);

@@ -7,6 +7,7 @@
 #include "platform/FileOps.h"
 #include "platform/Prompt.h"
 #include "platform/StickPath.h"
+#include "platform/Volumes.h"
 
 #include <filesystem>
 #include <functional>
@@ -221,6 +222,28 @@ TEST_F(LocateStickTest, FolderThatCannotBeEnteredIsNotConfusedWithTheCurrentOne)
     EXPECT_FALSE(LocateStick(code));
     EXPECT_EQ(code, kUntouched);
     EXPECT_EQ(CountOpenFileDialogs(), 2u);
+}
+
+TEST_F(LocateStickTest, StartedElsewhereTheDialogOpensOnAMountedStick) {
+    const std::string first = Build(StickBuilder(), "first");
+    const std::string second = Build(StickBuilder().LowerCaseNames(), "second");
+    ASSERT_TRUE(MakeFolders(m_dir / "usb"));
+    ASSERT_TRUE(MakeFolders(m_dir / "home"));
+    SetMountedVolumeRootsForTest(std::vector<std::string>{"/", m_dir / "usb", first + "/", second});
+    std::string path;
+    ASSERT_TRUE(ChangeDirectory(m_dir / "home"));
+    BrowseForMemstickInd(path);
+    // From a stick's own folder the dialog stays there.
+    ASSERT_TRUE(ChangeDirectory(second));
+    BrowseForMemstickInd(path);
+    SetMountedVolumeRootsForTest(std::nullopt);
+
+    ASSERT_EQ(CountOpenFileDialogs(), 2u);
+    const OpenFileRequest& elsewhere = PromptScript::Shown()[0].request;
+    EXPECT_EQ(elsewhere.startFolder, first);
+    EXPECT_EQ(elsewhere.initialFileName, "memstick.ind");
+    EXPECT_EQ(elsewhere.sidebarFolders, (std::vector<std::string>{first, second}));
+    EXPECT_EQ(PromptScript::Shown()[1].request.startFolder, "");
 }
 
 TEST_F(LocateStickTest, BrowseFillsThePathOrEmptiesItOnCancel) {

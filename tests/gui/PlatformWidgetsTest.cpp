@@ -1,10 +1,17 @@
-// The sorted drop-down list behind the replacement list: case-blind order, positional inserts
-// that the sorting leaves alone, case-blind exact find, and choices told apart from selections
-// made by the program.
+// The desktop's widgets as the program uses them: the sorted drop-down list behind the
+// replacement list (case-blind order, positional inserts that the sorting leaves alone,
+// case-blind exact find, choices told apart from selections made by the program), and Qt's own
+// open-file dialog as the stick and Add Sounds open it.
 #include "platform/ComboBox.h"
 
 #include "ComboItems.h"
+#include "TempDir.h"
+#include "platform/Prompt.h"
+
+#include <QApplication>
+#include <QFileDialog>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -77,6 +84,38 @@ TEST(ComboBox, OnlyTheUsersChoiceIsReported) {
     QTest::keyClick(&list, Qt::Key_Down);
     EXPECT_EQ(choices, 1);
     EXPECT_EQ(list.GetCurSel(), 1);
+}
+
+TEST(OpenFileDialog, StartsWhereAskedWithTheFilePreselectedAndTheStickAmongThePlaces) {
+    TempDir dir;
+    ASSERT_TRUE(MakeFolders(dir / "stick"));
+    ASSERT_TRUE(WriteFileText(dir / "stick/MEMSTICK.IND", ""));
+    OpenFileRequest request;
+    request.title = "Open";
+    request.initialFileName = "memstick.ind";
+    request.filter = "Memory Stick Files (*.ind)\nAll files (*)";
+    request.startFolder = dir / "stick";
+    request.sidebarFolders = {dir / "stick"};
+    QStringList selected, filters;
+    QList<QUrl> places;
+    QString folder;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        folder = dialog->directory().absolutePath();
+        selected = dialog->selectedFiles();
+        filters = dialog->nameFilters();
+        places = dialog->sidebarUrls();
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const std::optional<std::string> chosen = BrowseForOpenFile(request);
+    const QString stick = QString::fromStdString(dir / "stick");
+    EXPECT_EQ(folder, stick);
+    // The file as the stick spells it, so that Enter opens it.
+    EXPECT_EQ(selected, QStringList{stick + "/MEMSTICK.IND"});
+    EXPECT_EQ(chosen, std::optional<std::string>(dir / "stick/MEMSTICK.IND"));
+    EXPECT_EQ(filters, (QStringList{"Memory Stick Files (*.ind)", "All files (*)"}));
+    EXPECT_TRUE(places.contains(QUrl::fromLocalFile(stick)));
 }
 
 } // namespace
