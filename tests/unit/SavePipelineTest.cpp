@@ -9,6 +9,7 @@
 #include "TempDir.h"
 #include "app/CustomizationState.h"
 #include "catalog/SoundCatalogs.h"
+#include "platform/FileOps.h"
 #include "platform/Prompt.h"
 #include "platform/StickPath.h"
 #include "stick/ModelProfiles.h"
@@ -16,9 +17,12 @@
 #include "writer/CustomizationRecord.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -103,13 +107,23 @@ protected:
 
     // Saves with these choices on the stick as it stands and checks every file the save leaves.
     void SaveAndCheck(const AssignmentTable& slots) {
+        ASSERT_NO_FATAL_FAILURE(Save(slots));
+        ASSERT_NO_FATAL_FAILURE(Check(slots));
+    }
+
+    void Save(const AssignmentTable& slots) {
         const ModelProfile& profile = *m_stick.Options().profile;
         CustomizationState state;
         ASSERT_NO_FATAL_FAILURE(Open(state, slots));
-        const std::vector<uint8_t> backup = ReadFileBytes(Host(MakeBackupPath(profile.mwcPath)));
-
+        m_backup = ReadFileBytes(Host(MakeBackupPath(profile.mwcPath)));
         ASSERT_EQ(SaveCustomization(state), SaveOutcome::Saved) << ::testing::PrintToString(PromptScript::ShownTexts());
+        EXPECT_EQ(*state.Assignments, slots);
+        EXPECT_TRUE(m_world.WorkLeftovers().empty()) << ::testing::PrintToString(m_world.WorkLeftovers());
+    }
 
+    // Every file on the stick as these choices make it, the summary included.
+    void Check(const AssignmentTable& slots) {
+        const ModelProfile& profile = *m_stick.Options().profile;
         int replaced = 0;
         const MwcContainer expected = ExpectedRewrite(StockContainer(), profile, slots, replaced);
         const int sounds = DistinctSounds(slots);
@@ -132,11 +146,9 @@ protected:
         }
 
         EXPECT_EQ(ReadFileText(Host(MakeRecordPath(profile.mwcPath))), ExpectedRecord(profile, slots));
-        EXPECT_EQ(ReadFileBytes(Host(MakeBackupPath(profile.mwcPath))), backup);
+        EXPECT_EQ(ReadFileBytes(Host(MakeBackupPath(profile.mwcPath))), m_backup);
         EXPECT_EQ(ReadFileBytes(Host(MakeBackupPath(profile.mwcPath))), *m_stick.Options().mwc);
-        EXPECT_TRUE(m_world.WorkLeftovers().empty()) << ::testing::PrintToString(m_world.WorkLeftovers());
         EXPECT_TRUE(HiddenEntries(m_root).empty()) << ::testing::PrintToString(HiddenEntries(m_root));
-        EXPECT_EQ(*state.Assignments, slots);
         m_lastReplaced = replaced;
     }
 
@@ -145,6 +157,7 @@ protected:
     std::string m_root = m_dir / "stick";
     StickBuilder m_stick;
     std::optional<MwcContainer> m_stockContainer;
+    std::vector<uint8_t> m_backup;
     int m_lastReplaced = 0;
 };
 
@@ -218,4 +231,49 @@ TEST_F(SaveTest, ALowerCaseStickIsSavedUnderItsOwnNames) {
     for (const auto& [name, bytes] : TakeSnapshot(m_root)) {
         EXPECT_EQ(name, LowerAscii(name));
     }
+}
+
+// --- The file system of the robot's own sticks: FAT, through FUSE ---
+
+TEST_F(SaveTest, ASaveOnAFatStickLeavesItCleanAndReadsBackAsExpected) {
+    std::map<std::string, std::string> tools;
+    for (const char* tool : {"mkfs.vfat", "fusefat", "fusermount", "fsck.fat"}) {
+        std::optional<std::string> path = FindProgram(tool);
+        if (!path) {
+            GTEST_SKIP() << "needs " << tool << " (packages dosfstools, fusefat)";
+        }
+        tools[tool] = *path;
+    }
+    if (access("/dev/fuse", R_OK | W_OK) != 0) {
+        GTEST_SKIP() << "needs FUSE (/dev/fuse)";
+    }
+    const std::string image = m_dir / "stick.img";
+    ASSERT_EQ(RunProgram({tools["mkfs.vfat"], "-F", "16", "-C", image, "16384"}), 0);
+    ASSERT_TRUE(MakeFolders(m_root));
+    const auto mount = [&](bool writable) {
+        return RunProgram({tools["fusefat"], "-o", writable ? "rw+" : "ro", image, m_root}) == 0;
+    };
+    // Opening the stick made it the current folder, which would keep it busy.
+    const auto unmount = [&] {
+        return ChangeDirectory(m_dir.Path()) && RunProgram({tools["fusermount"], "-u", m_root}) == 0;
+    };
+    ASSERT_TRUE(mount(true));
+    struct Unmount {
+        std::function<bool()> unmount;
+        ~Unmount() { unmount(); }
+    } guard{unmount};
+
+    // Opening the stick makes the one-time backup; FUSE cannot rename without replacing
+    // atomically, so this takes the way that looks first.
+    const ModelProfile& profile = ProfileTable[2];
+    m_stick = StickBuilder(profile);
+    ASSERT_TRUE(m_stick.Build(m_root));
+    const AssignmentTable slots = FirstChoices(profile);
+    ASSERT_NO_FATAL_FAILURE(Save(slots));
+    ASSERT_TRUE(unmount());
+
+    const std::string fsck = m_dir / "fsck.log";
+    EXPECT_EQ(RunProgram({tools["fsck.fat"], "-n", image}, fsck), 0) << ReadFileText(fsck);
+    ASSERT_TRUE(mount(false));
+    Check(slots);
 }
