@@ -38,7 +38,9 @@ test: deps
 	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" \
 	    -DTW_SANITIZE=ON -DTW_WERROR=ON >/dev/null
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
-	@cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	@cd $(TEST_BUILD) && rm -f junit.xml && status=0 && \
+	    { ctest --output-on-failure -j $(JOBS) --timeout 300 --output-junit junit.xml || status=1; } && \
+	    { ../scripts/check-skips junit.xml || status=1; } && exit $$status
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_FUZZ=ON \
