@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
 
     // Before Qt exists, so the forked save child inherits no threads but this one.
     SaveBenchResult save = RunSaveBenchmarks();
+    std::vector<BenchRow> import = RunImportBenchmarks();
     QApplication app(argc, argv);
     // Before the dialog, so that the cold preview is the run's first MIDI sound.
     std::vector<BenchRow> preview = RunPreviewBenchmarks(capture);
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     rows.insert(rows.end(), dialog.begin(), dialog.end());
     rows.insert(rows.end(), preview.begin(), preview.end());
     rows.push_back(save.memory);
+    rows.insert(rows.end(), import.begin(), import.end());
     PrintTable(rows);
 
     std::printf("\n1: baseline = the 60 files' bytes copied into one file, the .ORG gunzipped to a file and that\n"
@@ -61,7 +63,9 @@ int main(int argc, char** argv) {
                 "4: from the call until the first sample above -72 dBFS is in SDL's disk-driver output file;\n"
                 "   baseline = the same sounds pre-rendered, handed to the device. Cold includes soundfont load.\n"
                 "5: ru_maxrss of a forked child after the save minus just before it (heap trimmed, high-water mark\n"
-                "   reset); the largest of 3 saves. Crushkit, a process of its own, peaked at %s.\n",
+                "   reset); the largest of 3 saves. Crushkit, a process of its own, peaked at %s.\n"
+                "6: ImportSound into an empty folder (written and synced) against libsndfile decoding the same file\n"
+                "   alone, in alternation; median of 7 paired ratios (min-max). Real time = 180 s / import time.\n",
                 save.containerMb, FormatMb(save.compressorPeakMb).c_str());
     std::printf("\nTotal %.0f s\n", MillisecondsSince(start) / 1000.0);
 

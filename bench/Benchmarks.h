@@ -18,5 +18,8 @@ SaveBenchResult RunSaveBenchmarks();
 // Row 3, one line per catalog size. Needs the QApplication.
 std::vector<BenchRow> RunDialogBenchmarks();
 
+// Row 6: a 3-minute MP3 imported against decoding it alone, and the import's speed.
+std::vector<BenchRow> RunImportBenchmarks();
+
 // Row 4, warm and cold. Must run before anything else renders MIDI, or "cold" is not cold.
 std::vector<BenchRow> RunPreviewBenchmarks(const std::string& captureFile);
