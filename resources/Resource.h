@@ -14,6 +14,7 @@
 #define IDC_PREVIEW 1002
 #define IDC_SAVE 1003
 #define IDC_PROFILE_NAME 1004
+#define IDC_ADD_SOUNDS 1005
 
 // The string table.
 inline const char* LoadResourceString(int id) {

@@ -37,6 +37,16 @@ void AssignFromList(CustomizationState& state, const CTreeCtrl& tree, const CCom
     state.Modified = true;
 }
 
+void ResetAllAssignments(CustomizationState& state) {
+    if (!state.Assignments) {
+        return;
+    }
+    for (std::optional<std::string>& slot : *state.Assignments) {
+        slot.reset();
+    }
+    state.Modified = true;
+}
+
 bool AssignByKey(CustomizationState& state, const CComboBox& list, const std::string& key, const std::string& value) {
     int found = list.FindStringExact(-1, value);
     // "(default)" is the list's first item but names no file: a record line carrying it would

@@ -37,6 +37,9 @@ std::optional<SelectedSound> SelectedEntry(CustomizationState& state, const CTre
 // Applies the user's choice in the replacement list to the selected sound; sets Modified.
 void AssignFromList(CustomizationState& state, const CTreeCtrl& tree, const CComboBox& list);
 
+// Every stock sound back to its own sound. The user's doing, so Modified is set.
+void ResetAllAssignments(CustomizationState& state);
+
 // Stores `value` for the stock sound whose key is exactly `key`, if `value` is a replacement
 // file of the list. Used by the record loader; never sets Modified.
 bool AssignByKey(CustomizationState& state, const CComboBox& list, const std::string& key, const std::string& value);

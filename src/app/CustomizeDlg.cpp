@@ -12,11 +12,17 @@
 #include "writer/SavePipeline.h"
 
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStandardPaths>
 
 CCustomizeDlg::CCustomizeDlg(CustomizationState& state, QWidget* parent)
     : CDialog(parent), m_state(state), m_appIcon(LoadAppIcon()) {
@@ -30,7 +36,8 @@ CCustomizeDlg::CCustomizeDlg(CustomizationState& state, QWidget* parent)
 CCustomizeDlg::~CCustomizeDlg() = default;
 
 void CCustomizeDlg::CreateControls() {
-    setFixedSize(MapDialogSize(231, 206));
+    // The template's layout, one row taller for Add Sounds under Preview.
+    setFixedSize(MapDialogSize(231, 224));
 
     auto place = [this](QWidget* w, int id, int x, int y, int width, int height) {
         QRect r = MapDialogRect(x, y, width, height);
@@ -54,9 +61,9 @@ void CCustomizeDlg::CreateControls() {
 
     // Template order is the tab order.
     auto* save = new QPushButton(QStringLiteral("Save"), this);
-    place(save, IDC_SAVE, 57, 185, 50, 14);
+    place(save, IDC_SAVE, 57, 203, 50, 14);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    place(cancel, IDCANCEL, 123, 185, 50, 14);
+    place(cancel, IDCANCEL, 123, 203, 50, 14);
 
     m_soundTree = new CTreeCtrl(this);
     place(m_soundTree, IDC_SOUND_TREE, 7, 35, 213, 118);
@@ -74,6 +81,8 @@ void CCustomizeDlg::CreateControls() {
 
     auto* preview = new QPushButton(QStringLiteral("Preview"), this);
     place(preview, IDC_PREVIEW, 179, 158, 36, 14);
+    auto* addSounds = new QPushButton(QStringLiteral("&Add Sounds..."), this);
+    place(addSounds, IDC_ADD_SOUNDS, 160, 177, 55, 14);
 
     rule(7, 19, 217);
     auto* softwareLabel = new QLabel(QStringLiteral("Software:"), this);
@@ -82,7 +91,7 @@ void CCustomizeDlg::CreateControls() {
     place(profileName, IDC_PROFILE_NAME, 53, 7, 128, 11);
     auto* treeLabel = new QLabel(QStringLiteral("Aibo Sounds:"), this);
     place(treeLabel, 0, 7, 27, 43, 8);
-    rule(7, 180, 217);
+    rule(7, 198, 217);
 
     // Labels name the controls they introduce, for screen readers as for sighted users.
     soundLabel->setBuddy(m_replacementList);
@@ -91,16 +100,22 @@ void CCustomizeDlg::CreateControls() {
     m_replacementList->setAccessibleName(QStringLiteral("Sound"));
     // The profile's name is what a screen reader should read out, not the word before it.
     profileName->setAccessibleDescription(QStringLiteral("Software"));
-    m_soundTree->setHeaderLabel(QStringLiteral("Aibo Sounds"));
+    // The sound's own name first, as the catalog gives it; then what the robot will play instead.
+    m_soundTree->setColumnCount(2);
+    m_soundTree->setHeaderLabels({QStringLiteral("Stock sound"), QStringLiteral("Replaced by")});
+    m_soundTree->setHeaderHidden(false);
+    m_soundTree->header()->setStretchLastSection(true);
+    m_soundTree->setColumnWidth(0, m_soundTree->width() * 11 / 20);
 
     setTabOrder(save, cancel);
     setTabOrder(cancel, m_soundTree);
     setTabOrder(m_soundTree, m_replacementList);
     setTabOrder(m_replacementList, preview);
+    setTabOrder(preview, addSounds);
 
     // No button is the default, not even the focused one: Enter never ends the dialog, so no
     // choice is lost and nothing is saved by a stray key. Space pushes the focused button.
-    for (QPushButton* button : {save, cancel, preview}) {
+    for (QPushButton* button : {save, cancel, preview, addSounds}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
@@ -108,9 +123,14 @@ void CCustomizeDlg::CreateControls() {
     connect(save, &QPushButton::clicked, this, [this] { OnSave(); });
     connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
     connect(preview, &QPushButton::clicked, this, [this] { OnPreview(); });
+    connect(addSounds, &QPushButton::clicked, this, [this] { OnAddSounds(); });
     m_soundTree->SetOnSelChanged([this] { OnTreeSelChanged(); });
     m_soundTree->SetOnDblClk([this] { OnTreeDblClk(); });
-    m_replacementList->SetOnSelChange([this] { AssignFromList(m_state, *m_soundTree, *m_replacementList); });
+    m_replacementList->SetOnSelChange([this] {
+        AssignFromList(m_state, *m_soundTree, *m_replacementList);
+        ShowChoicesInTree();
+    });
+    setAcceptDrops(true);
 }
 
 bool CCustomizeDlg::OnInitDialog() {
@@ -118,6 +138,10 @@ bool CCustomizeDlg::OnInitDialog() {
     // dialog's own context menu.
     m_systemMenu = new QMenu(this);
     m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
+    connect(m_systemMenu->addAction(QStringLiteral("&Add Sounds...")), &QAction::triggered, this,
+            [this] { OnAddSounds(); });
+    connect(m_systemMenu->addAction(QStringLiteral("&Reset all to stock sounds")), &QAction::triggered, this,
+            [this] { OnResetAll(); });
     // The keyboard's other way to a context menu, wherever the focus is in the window.
     auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
     connect(menuKey, &QShortcut::activated, this, [this] {
@@ -140,6 +164,7 @@ bool CCustomizeDlg::OnInitDialog() {
         FillReplacementList(*m_replacementList);
         FillSoundTree();
         ready = LoadCustomizationRecord(m_state, *m_replacementList);
+        ShowChoicesInTree();
     }
     if (!ready) {
         EndDialog(IDCANCEL);
@@ -165,6 +190,36 @@ void CCustomizeDlg::FillSoundTree() {
             item = m_soundTree->InsertItem(entry.label, parent);
         }
         m_soundTree->SetItemData(item, i);
+    }
+}
+
+void CCustomizeDlg::ShowChoicesInTree() {
+    if (!m_state.Assignments) {
+        return;
+    }
+    for (int top = 0; top < m_soundTree->topLevelItemCount(); ++top) {
+        HTREEITEM category = m_soundTree->topLevelItem(top);
+        int replaced = 0;
+        const auto show = [&](HTREEITEM item) {
+            const auto index = static_cast<size_t>(m_soundTree->GetItemData(item));
+            const std::optional<std::string>& slot = (*m_state.Assignments)[index];
+            std::string shown;
+            if (slot) {
+                // As the file is named, even when a record spelled it otherwise.
+                const int at = m_replacementList->FindStringExact(-1, *slot);
+                shown = at > 0 ? m_replacementList->GetLBText(at) : *slot;
+                ++replaced;
+            }
+            m_soundTree->SetItemText(item, 1, shown);
+        };
+        for (int child = 0; child < category->childCount(); ++child) {
+            show(category->child(child));
+        }
+        if (IsStockSound(m_state.ActiveProfile->catalog[m_soundTree->GetItemData(category)])) {
+            show(category); // a sound before the first category stands at the top level
+        } else {
+            m_soundTree->SetItemText(category, 1, std::to_string(replaced) + " replaced");
+        }
     }
 }
 
@@ -205,6 +260,57 @@ void CCustomizeDlg::OnSave() {
     case SaveOutcome::KeepOpen:
         break;
     }
+}
+
+void CCustomizeDlg::OnAddSounds() {
+    OpenFileRequest request;
+    request.title = "Add Sounds";
+    request.filter = "Sound files (*.wav *.mp3 *.ogg *.oga *.opus *.flac *.aif *.aiff *.mid *.midi)\nAll files (*)";
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    request.startFolder = (QDir(music).exists() ? music : QDir::homePath()).toLocal8Bit().toStdString();
+    AddSounds(BrowseForOpenFiles(request));
+}
+
+void CCustomizeDlg::AddSounds(const std::vector<std::string>& sourcePaths) {
+    const std::vector<std::string> added = ImportIntoLibrary(sourcePaths, *m_replacementList);
+    std::optional<SelectedSound> selected = SelectedEntry(m_state, *m_soundTree);
+    if (sourcePaths.size() == 1 && added.size() == 1 && selected && IsStockSound(*selected->entry)) {
+        m_replacementList->SetCurSel(m_replacementList->FindStringExact(-1, added.front()));
+        AssignFromList(m_state, *m_soundTree, *m_replacementList);
+    }
+    OnTreeSelChanged();
+    ShowChoicesInTree();
+}
+
+void CCustomizeDlg::OnResetAll() {
+    if (!AskYesNo("Reset every sound to its stock sound?")) {
+        return;
+    }
+    ResetAllAssignments(m_state);
+    OnTreeSelChanged();
+    ShowChoicesInTree();
+}
+
+void CCustomizeDlg::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void CCustomizeDlg::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.push_back(url.toLocalFile().toLocal8Bit().toStdString());
+        }
+    }
+    event->acceptProposedAction();
+    // The program the files came from waits until the drop is taken; the import runs after.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { AddSounds(paths); }, Qt::QueuedConnection);
 }
 
 void CCustomizeDlg::OnCancel() {

@@ -9,6 +9,8 @@
 #include "platform/TreeCtrl.h"
 
 #include <QIcon>
+#include <string>
+#include <vector>
 
 class QMenu;
 
@@ -29,6 +31,11 @@ public:
     void OnTreeDblClk();
     void OnPreview();
     void OnSave();
+    // Brings recordings into the sounds folder, chosen in the file dialog or dropped on the
+    // window; a single one becomes the selected sound's replacement.
+    void OnAddSounds();
+    void AddSounds(const std::vector<std::string>& sourcePaths);
+    void OnResetAll();
 
 protected:
     bool OnInitDialog() override;
@@ -36,9 +43,14 @@ protected:
     // Enter does nothing: no choice may be lost without asking.
     void OnOK() override {}
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
+    // The tree's second column: each sound's replacement, and how many of a category's sounds
+    // are replaced.
+    void ShowChoicesInTree();
 
     CustomizationState& m_state;
     CTreeCtrl* m_soundTree = nullptr;

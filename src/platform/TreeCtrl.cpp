@@ -49,6 +49,10 @@ std::string CTreeCtrl::GetItemText(HTREEITEM item) const {
     return item->text(0).toLocal8Bit().toStdString();
 }
 
+void CTreeCtrl::SetItemText(HTREEITEM item, int column, const std::string& text) {
+    item->setText(column, QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+}
+
 HTREEITEM CTreeCtrl::GetSelectedItem() const {
     return currentItem();
 }

@@ -17,6 +17,8 @@ public:
     void SetItemData(HTREEITEM item, intptr_t data);
     intptr_t GetItemData(HTREEITEM item) const;
     std::string GetItemText(HTREEITEM item) const;
+    // Text in a further column; the first column is the item's own text.
+    void SetItemText(HTREEITEM item, int column, const std::string& text);
     HTREEITEM GetSelectedItem() const;
     bool SelectItem(HTREEITEM item);
     void DeleteAllItems() { clear(); }

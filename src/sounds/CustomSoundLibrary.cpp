@@ -6,9 +6,11 @@
 #include "platform/Endian.h"
 #include "platform/FileOps.h"
 #include "platform/Prompt.h"
+#include "sounds/SoundImport.h"
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -62,4 +64,34 @@ void FillReplacementList(CComboBox& list) {
     list.InsertString(0, "(default)");
     list.SetCurSel(-1);
     list.EnableWindow(false);
+}
+
+std::vector<std::string> ImportIntoLibrary(const std::vector<std::string>& sourcePaths, CComboBox& list) {
+    std::vector<std::string> added;
+    if (sourcePaths.empty()) {
+        return added;
+    }
+    // A program folder without SOUNDS is fine until the first sound is brought in.
+    std::error_code ec;
+    std::filesystem::create_directories(SoundsFolder, ec);
+    ProgressPrompt progress("Adding sounds...");
+    const double count = static_cast<double>(sourcePaths.size());
+    for (size_t i = 0; i < sourcePaths.size(); ++i) {
+        const std::string name = std::filesystem::path(sourcePaths[i]).filename().string();
+        progress.SetText("Adding '" + name + "' (" + std::to_string(i + 1) + " of " +
+                         std::to_string(sourcePaths.size()) + ")...");
+        const ImportResult result = ImportSound(sourcePaths[i], SoundsFolder, [&](double fraction) {
+            return progress.Update((static_cast<double>(i) + fraction) / count);
+        });
+        if (result.status == ImportStatus::Cancelled) {
+            break;
+        }
+        if (result.status == ImportStatus::Failed) {
+            ShowMessage("Could not add '" + name + "':\n" + result.reason);
+            continue;
+        }
+        list.AddString(result.fileName);
+        added.push_back(result.fileName);
+    }
+    return added;
 }

@@ -3,6 +3,7 @@
 // replacement list, which is from then on the only record of what the folder holds.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 class ByteSource;
 class CComboBox;
@@ -21,3 +22,8 @@ bool IsAcceptedWave(const std::string& fileName);
 
 // The same test on the first WaveHeaderSize bytes of any source.
 bool IsAcceptedWaveHeader(ByteSource& source);
+
+// Brings each file into SoundsFolder in the form the robot plays and adds it to the list. A file
+// that cannot be brought in is reported with the reason, and the others go on; work that takes a
+// while shows its progress, and Cancel stops at the file in hand. Returns the names added.
+std::vector<std::string> ImportIntoLibrary(const std::vector<std::string>& sourcePaths, CComboBox& list);

@@ -3,6 +3,8 @@
 // and Cancel. Only the modal questions and the file dialog are answered by script.
 #include "app/CustomizeDlg.h"
 
+#include "ComboItems.h"
+#include "EncodedSounds.h"
 #include "Resource.h"
 #include "SaveExpectations.h"
 #include "StickBuilder.h"
@@ -16,11 +18,13 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -378,6 +382,83 @@ TEST_F(CustomizeDlgTest, PipesInTheSoundsFolderAreSkippedWithoutWaitingForThem) 
     EXPECT_EQ(PromptScript::ShownTexts().size(), 1u); // the file dialog only: no complaint
 }
 
+QAction* MenuAction(CCustomizeDlg& dlg, const QString& text) {
+    for (QAction* action : dlg.SystemMenu()->actions()) {
+        if (action->text() == text) {
+            return action;
+        }
+    }
+    ADD_FAILURE() << "no menu entry " << text.toStdString();
+    return nullptr;
+}
+
+std::vector<std::string> SecondColumn(CTreeCtrl& tree, int top) {
+    std::vector<std::string> texts = {tree.topLevelItem(top)->text(1).toStdString()};
+    for (int c = 0; c < tree.topLevelItem(top)->childCount(); ++c) {
+        texts.push_back(tree.topLevelItem(top)->child(c)->text(1).toStdString());
+    }
+    texts.resize(4); // the category and its first three sounds
+    return texts;
+}
+
+TEST_F(CustomizeDlgTest, AddedSoundsJoinTheListAndOneAddedAloneReplacesTheSelectedSound) {
+    const std::string flac = m_dir / "Barking Dog!.flac";
+    ASSERT_TRUE(WriteSoundFile(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, SineFrames(440, 0.3, 0.5, 44100, 2)));
+    ASSERT_TRUE(WriteFileText(m_dir / "broken.mp3", "ID3 but nothing after it"));
+    BuildStick(StickBuilder(ProfileTable[0]).Record("hakken_ball=CHIRP.wav\r\n"));
+    CCustomizeDlg dlg(m_state);
+    RunModal(dlg, [&] {
+        CTreeCtrl& tree = dlg.SoundTree();
+        CComboBox& list = dlg.ReplacementList();
+        // The reloaded choice shows, as the file is named.
+        EXPECT_EQ(SecondColumn(tree, 0), (std::vector<std::string>{"1 replaced", "", "chirp.WAV", ""}));
+
+        tree.SelectItem(ItemAt(tree, 0, 0));
+        PromptScript::SetNextFileNames({flac});
+        static_cast<QPushButton*>(dlg.GetDlgItem(IDC_ADD_SOUNDS))->click();
+        const ShownPrompt& dialog = PromptScript::Shown().back();
+        EXPECT_EQ(dialog.kind, ShownPrompt::Kind::OpenFile);
+        EXPECT_NE(dialog.request.filter.find("*.mp3"), std::string::npos);
+        EXPECT_EQ(ComboItems(list),
+                  (std::vector<std::string>{"(default)", "Bark.wav", "barking_dog.wav", "chirp.WAV", "Tune.mid"}));
+        EXPECT_EQ((*m_state.Assignments)[1], std::optional<std::string>("barking_dog.wav"));
+        EXPECT_EQ(list.GetLBText(list.GetCurSel()), "barking_dog.wav");
+        EXPECT_TRUE(m_state.Modified);
+        EXPECT_EQ(SecondColumn(tree, 0), (std::vector<std::string>{"2 replaced", "barking_dog.wav", "chirp.WAV", ""}));
+
+        // Two at once join the list only; the one that cannot be read is named with the reason.
+        tree.SelectItem(ItemAt(tree, 0, 2));
+        PromptScript::SetNextFileNames({flac, m_dir / "broken.mp3"});
+        MenuAction(dlg, "&Add Sounds...")->trigger();
+        EXPECT_NE(list.FindStringExact(-1, "barking_dog_2.wav"), CB_ERR);
+        EXPECT_FALSE((*m_state.Assignments)[3].has_value());
+        EXPECT_EQ(PromptScript::ShownTexts().back().rfind("Could not add 'broken.mp3':\n", 0), 0u)
+            << PromptScript::ShownTexts().back();
+
+        // A file dropped on the window is added the same way.
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(flac))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &drop);
+        QApplication::processEvents();
+        EXPECT_EQ((*m_state.Assignments)[3], std::optional<std::string>("barking_dog_3.wav"));
+
+        // Reset all asks, and Yes leaves every sound its own.
+        PromptScript::SetNextAnswer(true);
+        MenuAction(dlg, "&Reset all to stock sounds")->trigger();
+        EXPECT_EQ(PromptScript::ShownTexts().back(), "Reset every sound to its stock sound?");
+        EXPECT_EQ(*m_state.Assignments, AssignmentTable(m_state.Assignments->size()));
+        EXPECT_EQ(SecondColumn(tree, 0), (std::vector<std::string>{"0 replaced", "", "", ""}));
+        EXPECT_EQ(list.GetCurSel(), 0);
+        PromptScript::SetNextAnswer(true);
+        dlg.EndDialog(IDCANCEL);
+    });
+    EXPECT_TRUE(PathExists(SoundsFolder + "/barking_dog_3.wav"));
+}
+
 TEST_F(CustomizeDlgTest, EnterDoesNotEndTheDialog) {
     BuildStick(StickBuilder(ProfileTable[0]));
     CCustomizeDlg dlg(m_state);
@@ -399,9 +480,9 @@ TEST_F(CustomizeDlgTest, TabOrderFollowsTheTemplate) {
     BuildStick(StickBuilder(ProfileTable[0]));
     CCustomizeDlg dlg(m_state);
     RunModal(dlg, [&] {
-        std::vector<QWidget*> expected = {dlg.GetDlgItem(IDC_SAVE), dlg.GetDlgItem(IDCANCEL),
+        std::vector<QWidget*> expected = {dlg.GetDlgItem(IDC_SAVE),       dlg.GetDlgItem(IDCANCEL),
                                           dlg.GetDlgItem(IDC_SOUND_TREE), dlg.GetDlgItem(IDC_REPLACEMENT_LIST),
-                                          dlg.GetDlgItem(IDC_PREVIEW)};
+                                          dlg.GetDlgItem(IDC_PREVIEW),    dlg.GetDlgItem(IDC_ADD_SOUNDS)};
         // The list is disabled until a sound is chosen, so the chain skips it then.
         dlg.SoundTree().SelectItem(ItemAt(dlg.SoundTree(), 0, 0));
         QWidget* w = dlg.GetDlgItem(IDC_SAVE);
@@ -425,10 +506,8 @@ TEST_F(CustomizeDlgTest, AboutOpensFromTheContextMenuAndReturns) {
     RunModal(dlg, [&] {
         QMenu* menu = dlg.SystemMenu();
         ASSERT_NE(menu, nullptr);
-        QList<QAction*> actions = menu->actions();
-        ASSERT_EQ(actions.size(), 2);
-        EXPECT_TRUE(actions[0]->isSeparator());
-        EXPECT_EQ(actions[1]->text().toStdString(), "&About Tonewright...");
+        QAction* aboutEntry = MenuAction(dlg, "&About Tonewright...");
+        ASSERT_NE(aboutEntry, nullptr);
         // Shift+F10 opens the menu from the keyboard.
         QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(5, 5), dlg.mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(&dlg, &keyboard);
@@ -445,7 +524,7 @@ TEST_F(CustomizeDlgTest, AboutOpensFromTheContextMenuAndReturns) {
             }
             QTest::keyClick(about, Qt::Key_Return);
         });
-        actions[1]->trigger();
+        aboutEntry->trigger();
         EXPECT_TRUE(dlg.isVisible());
         dlg.EndDialog(IDCANCEL);
     });

@@ -58,6 +58,34 @@ key() {
     sleep 0.3
 }
 
+# Waits until the program's windows show the text $1; fails after $2 seconds (default 20), or as
+# soon as the program has ended. What the windows showed last is left in $SCREEN.
+wait_for() {
+    local text=$1 limit=${2:-20} i
+    for i in $(seq $((limit * 5))); do
+        SCREEN=$($ATSPI dump Tonewright 2>/dev/null)
+        grep -qF -- "$text" <<<"$SCREEN" && return 0
+        if [ -n "${APP_PID:-}" ] && ! kill -0 "$APP_PID" 2>/dev/null; then
+            echo "the program has ended"
+            return 1
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+
+# Gives the keyboard to the window titled exactly $1 (there is no window manager to do it when a
+# dialog closes); fails after 10 seconds without such a window.
+focus_window() {
+    local wid i
+    for i in $(seq 50); do
+        wid=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        [ -n "$wid" ] && xdotool windowfocus --sync "$wid" 2>/dev/null && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 # Starts the program inside the stick folder $1 from the program folder $2, as `make run` does,
 # and takes the file dialog's preselected memstick.ind with Return. Succeeds once the main window
 # is up; its accessible tree is then in $MAIN_WINDOW.
