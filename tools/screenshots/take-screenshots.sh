@@ -12,6 +12,14 @@ PROGRAM="$BUILD/Tonewright"
 work=$(mktemp -d)
 trap 'stop_desktop; rm -rf "$work"' EXIT
 "$PROGRAM/MakeDemoStick" "$work/stick" "AiboLife 2 (210)" "$PROGRAM/SOUNDS" >/dev/null
+# A program folder of its own, so the sound brought in below does not stay in the build's SOUNDS.
+mkdir -p "$work/program" "$work/home/Music"
+cp "$PROGRAM/Tonewright" "$PROGRAM/Crushkit" "$work/program/"
+cp -r "$PROGRAM/SOUNDS" "$work/program/SOUNDS"
+# Recordings as an owner has them: CD rate, stereo.
+sox -n -r 44100 -c 2 "$work/home/Music/Dog Bark.flac" synth 0.8 sine 300-900 fade 0.02 0.8 0.2
+sox -n -r 44100 -c 2 "$work/home/Music/Doorbell.wav" synth 1.2 sine 660 sine 880 fade 0.01 1.2 0.6
+export HOME="$work/home"
 start_desktop
 
 shot() { # window-title file: the newest visible window of that title
@@ -25,7 +33,7 @@ shot() { # window-title file: the newest visible window of that title
 key() { xdotool key --clearmodifiers "$@"; sleep 0.25; }
 
 cd "$work/stick"
-"$PROGRAM/Tonewright" &
+"$work/program/Tonewright" &
 APP_PID=$!
 $ATSPI wait-window Tonewright "Open MEMSTICK.IND file at root of OpenR directory" 30 >/dev/null
 shot "Open MEMSTICK.IND file at root of OpenR directory" open-stick.png
@@ -43,7 +51,18 @@ key Tab
 key Down
 key Down
 shot Tonewright customize-assigned.png
-# Tab on to Preview and round to Save; Space pushes it. The summary comes up in a message box.
+# Add Sounds (Alt+A) opens in ~/Music; the file's name and Return bring it in for the selected sound.
+key alt+a
+$ATSPI wait-window Tonewright "Add Sounds" 30 >/dev/null
+shot "Add Sounds" add-sounds.png
+xdotool type --delay 30 "Dog Bark.flac"
+key Return
+sleep 1
+focus_window Tonewright
+shot Tonewright customize-added.png
+# Tab on to Preview, Add Sounds and round to Save; Space pushes it. The summary comes up in a
+# message box.
+key Tab
 key Tab
 key Tab
 key space
