@@ -1,6 +1,6 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with everything in it when the
-// test is done. Also restores the current directory, which stick discovery changes.
+// work is done. Also restores the current directory, which stick discovery changes.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,7 +20,7 @@ private:
     std::string m_previousCwd;
 };
 
-// Small file helpers for tests.
+// Small file helpers for the builders and the tests.
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool WriteFileText(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
