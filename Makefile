@@ -45,10 +45,10 @@ test: deps
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_FUZZ=ON \
 	    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer" >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target seedcorpus $(FUZZ_TARGETS)
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
 	@fail=0; for name in $(FUZZ_TARGETS); do f=$(FUZZ_BUILD)/tests/fuzz/$$name; out=$(FUZZ_BUILD)/findings/$$name; \
 	    mkdir -p $$out; printf '%-26s %s s: ' $$name $(FUZZ_SECONDS); \
-	    if $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$$out/ $$out $(FUZZ_BUILD)/tests/fuzz/corpus/$$name \
+	    if $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$$out/ $$out tests/fuzz/corpus/$$name \
 	        > $$out.log 2>&1; then grep -o 'Done [0-9]* runs.*' $$out.log || echo done; \
 	    else echo "FAILED (see $$out.log)"; tail -n 30 $$out.log; fail=1; fi; \
 	done; exit $$fail

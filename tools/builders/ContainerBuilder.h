@@ -1,6 +1,6 @@
 #pragma once
 // Builds decompressed configuration containers ("MWCM" header, "MCID" blocks, "CMAC" records)
-// from a readable description, for tests, fuzz seeds, benchmarks and the demo stick.
+// from a readable description, for tests, benchmarks and the demo stick.
 #include <array>
 #include <cstdint>
 #include <optional>

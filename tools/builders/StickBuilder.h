@@ -1,5 +1,5 @@
 #pragma once
-// Builds a memory stick folder for any profile, for tests, fuzz seeds, benchmarks and the demo
+// Builds a memory stick folder for any profile, for tests, benchmarks and the demo
 // stick: memstick.ind, OPEN-R\APP\VERSION, the model file, the profile's gzipped configuration
 // and its data folder, each present, absent or deliberately broken as a test needs.
 #include "ContainerBuilder.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Builds RIFF/WAVE files from a readable description, for tests and fuzz seeds. The defaults
+// Builds RIFF/WAVE files from a readable description, for tests and the demo sounds. The defaults
 // describe what the robot plays: mono 8-bit PCM at 8000 Hz with the format chunk first.
 #include <cstdint>
 #include <optional>
