@@ -35,6 +35,31 @@ std::string FormatMb(double mb) {
     return text;
 }
 
+std::string PairedRuns::RatioSpread(const char* unit) const {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f%s (%.2f-%.2f)", MedianRatio(), unit,
+                  *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+    return text;
+}
+
+std::optional<PairedRuns> RunPairs(int pairs, const std::function<std::optional<double>()>& a,
+                                   const std::function<std::optional<double>()>& b) {
+    PairedRuns runs;
+    for (int pair = -1; pair < pairs; ++pair) {
+        const std::optional<double> x = a();
+        const std::optional<double> y = b();
+        if (!x || !y || *y <= 0) {
+            return std::nullopt;
+        }
+        if (pair >= 0) {
+            runs.a.push_back(*x);
+            runs.b.push_back(*y);
+            runs.ratios.push_back(*x / *y);
+        }
+    }
+    return runs;
+}
+
 void PrintTable(const std::vector<BenchRow>& rows) {
     const char* const headings[] = {"Measure", "Measured", "Baseline", "Ratio", "Target", "Result"};
     size_t widths[6] = {};

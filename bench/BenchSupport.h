@@ -6,6 +6,8 @@
 #include "stick/ModelProfiles.h"
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,21 @@ struct BenchRow {
 };
 
 void PrintTable(const std::vector<BenchRow>& rows);
+
+// A figure A and its baseline B measured in turn, A B A B ..., after one unmeasured pair that
+// warms the caches. Each pair gives one ratio A/B, so a slow moment of the machine weighs on
+// both sides alike, and the median of the ratios keeps its verdict from run to run.
+struct PairedRuns {
+    std::vector<double> a;
+    std::vector<double> b;
+    std::vector<double> ratios;
+    double MedianRatio() const { return Median(ratios); }
+    // "1.21x (1.15-1.30)": the median and the spread of the paired ratios.
+    std::string RatioSpread(const char* unit = "x") const;
+};
+// Nothing when a run failed.
+std::optional<PairedRuns> RunPairs(int pairs, const std::function<std::optional<double>()>& a,
+                                   const std::function<std::optional<double>()>& b);
 
 // The replacement sounds of the large save: WAV files in the robot's own format (8000 Hz mono
 // 8-bit PCM), all of this size, so the largest replacement is known.

@@ -78,46 +78,43 @@ std::vector<BenchRow> RunDialogBenchmarks() {
             continue;
         }
         const std::string memstick = builder.HostPath(stick, "MEMSTICK.IND");
-        std::vector<double> filled;
-        std::vector<double> empty;
-        bool failed = false;
         // The first opening makes the stick's one-time backup and warms the caches; it is not
         // counted, since every later opening of the stick finds the backup there.
-        for (int run = 0; run <= DialogRuns && !failed; ++run) {
-            PromptScript::Clear();
-            PromptScript::SetNextFileName(memstick);
-            CustomizationState state;
-            std::optional<double> f = TimeUntilShown<CCustomizeDlg>(state);
-            // Only the file dialog may have come up; every record line must have been applied.
-            int assigned = 0;
-            if (state.Assignments) {
-                for (const auto& slot : *state.Assignments) {
-                    assigned += slot ? 1 : 0;
+        std::optional<PairedRuns> runs = RunPairs(
+            DialogRuns,
+            [&]() -> std::optional<double> {
+                PromptScript::Clear();
+                PromptScript::SetNextFileName(memstick);
+                CustomizationState state;
+                std::optional<double> f = TimeUntilShown<CCustomizeDlg>(state);
+                // Only the file dialog may have come up; every record line must have been applied.
+                int assigned = 0;
+                if (state.Assignments) {
+                    for (const auto& slot : *state.Assignments) {
+                        assigned += slot ? 1 : 0;
+                    }
                 }
-            }
-            failed = !f || state.ActiveProfile != &profile || assigned != StockSoundCount(profile) ||
-                     PromptScript::Shown().size() != 1;
-            CustomizationState unused;
-            std::optional<double> e = TimeUntilShown<EmptyCustomizeDlg>(unused);
-            failed = failed || !e;
-            if (!failed && run > 0) {
-                filled.push_back(*f);
-                empty.push_back(*e);
-            }
-        }
-        if (failed) {
+                const bool whole = state.ActiveProfile == &profile && assigned == StockSoundCount(profile) &&
+                                   PromptScript::Shown().size() == 1;
+                return whole ? f : std::nullopt;
+            },
+            [&] {
+                CustomizationState unused;
+                return TimeUntilShown<EmptyCustomizeDlg>(unused);
+            });
+        if (!runs) {
             row.measured = "the dialog did not open as expected";
             row.verdict = BenchRow::Verdict::Error;
             rows.push_back(row);
             continue;
         }
-        const double f = Median(filled);
-        const double e = Median(empty);
+        const double f = Median(runs->a);
+        const double e = Median(runs->b);
         row.measured = FormatMs(f);
         row.baseline = FormatMs(e) + " empty";
-        char ratio[48];
-        std::snprintf(ratio, sizeof ratio, "%.2fx (%+.1f ms)", f / e, f - e);
-        row.ratio = ratio;
+        char difference[32];
+        std::snprintf(difference, sizeof difference, " %+.1f ms", f - e);
+        row.ratio = runs->RatioSpread() + difference;
         row.target = "<= +50 ms";
         row.verdict = f - e <= 50.0 ? BenchRow::Verdict::Pass : BenchRow::Verdict::Miss;
         rows.push_back(row);

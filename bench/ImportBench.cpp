@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int Pairs = 7;
+constexpr int Pairs = 9;
 constexpr int SourceRate = 44100;
 constexpr double SourceSeconds = 180;
 
@@ -54,12 +54,6 @@ bool DecodeAlone(const std::string& path) {
     return total > 0;
 }
 
-std::string RatioRange(double median, double low, double high) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.2fx (%.2f-%.2f)", median, low, high);
-    return text;
-}
-
 } // namespace
 
 std::vector<BenchRow> RunImportBenchmarks() {
@@ -75,41 +69,33 @@ std::vector<BenchRow> RunImportBenchmarks() {
         ratioRow.verdict = BenchRow::Verdict::Error;
         return {ratioRow};
     }
-    std::vector<double> imports;
-    std::vector<double> decodes;
-    std::vector<double> ratios;
-    bool failed = false;
-    // One unmeasured pair first, so neither side pays for loading the decoders.
-    for (int run = -1; run < Pairs && !failed; ++run) {
-        auto start = BenchClock::now();
-        const ImportResult result = ImportSound(song, sounds, {});
-        const double importMs = MillisecondsSince(start);
-        failed = result.status != ImportStatus::Imported || !RemoveFile(sounds + "/" + result.fileName);
-        start = BenchClock::now();
-        failed = !DecodeAlone(song) || failed;
-        const double decodeMs = MillisecondsSince(start);
-        if (run >= 0) {
-            imports.push_back(importMs);
-            decodes.push_back(decodeMs);
-            ratios.push_back(importMs / decodeMs);
-        }
-    }
-    if (failed) {
+    std::optional<PairedRuns> runs = RunPairs(
+        Pairs,
+        [&]() -> std::optional<double> {
+            const auto start = BenchClock::now();
+            const ImportResult result = ImportSound(song, sounds, {});
+            const double ms = MillisecondsSince(start);
+            const bool imported = result.status == ImportStatus::Imported;
+            return imported && RemoveFile(sounds + "/" + result.fileName) ? std::optional<double>(ms) : std::nullopt;
+        },
+        [&]() -> std::optional<double> {
+            const auto start = BenchClock::now();
+            return DecodeAlone(song) ? std::optional<double>(MillisecondsSince(start)) : std::nullopt;
+        });
+    if (!runs) {
         ratioRow.measured = "the import or the decode failed";
         ratioRow.verdict = BenchRow::Verdict::Error;
         return {ratioRow};
     }
-    const double ratio = Median(ratios);
-    ratioRow.measured = FormatMs(Median(imports));
-    ratioRow.baseline = FormatMs(Median(decodes)) + " decode";
-    ratioRow.ratio = RatioRange(ratio, *std::min_element(ratios.begin(), ratios.end()),
-                                *std::max_element(ratios.begin(), ratios.end()));
-    ratioRow.verdict = ratio <= 2.0 ? BenchRow::Verdict::Pass : BenchRow::Verdict::Miss;
+    ratioRow.measured = FormatMs(Median(runs->a));
+    ratioRow.baseline = FormatMs(Median(runs->b)) + " decode";
+    ratioRow.ratio = runs->RatioSpread();
+    ratioRow.verdict = runs->MedianRatio() <= 2.0 ? BenchRow::Verdict::Pass : BenchRow::Verdict::Miss;
 
     BenchRow speedRow;
     speedRow.what = "6 Import speed, same MP3";
     char speed[32];
-    std::snprintf(speed, sizeof speed, "%.0fx real time", SourceSeconds * 1000 / Median(imports));
+    std::snprintf(speed, sizeof speed, "%.0fx real time", SourceSeconds * 1000 / Median(runs->a));
     speedRow.measured = speed;
     speedRow.target = "(reported)";
     return {ratioRow, speedRow};

@@ -25,8 +25,8 @@
 namespace {
 
 constexpr int RecognitionProfile = 6;
-constexpr int SaveRuns = 9;
-constexpr int RewriteRuns = 15;
+constexpr int SavePairs = 25;
+constexpr int RewritePairs = 41;
 constexpr int MemoryRuns = 3;
 constexpr size_t CopyBufferBytes = size_t{1} << 16;
 
@@ -267,67 +267,42 @@ SaveBenchResult RunSaveBenchmarks() {
         return result;
     }
 
-    // 1. Whole saves and their baselines, alternated so that drift of the machine hits both alike;
-    // the first of each warms the page cache and is not counted.
-    std::vector<double> saves;
-    std::vector<double> baselines;
-    bool failed = false;
-    for (int run = 0; run <= SaveRuns && !failed; ++run) {
-        std::optional<double> s = save.TimedSave();
-        std::optional<double> b = save.TimedBaseline();
-        failed = !s || !b;
-        if (!failed && run > 0) {
-            saves.push_back(*s);
-            baselines.push_back(*b);
-        }
-    }
-    if (failed) {
+    // 1. Whole saves against their baselines, in pairs.
+    std::optional<PairedRuns> saves = RunPairs(
+        SavePairs, [&] { return save.TimedSave(); }, [&] { return save.TimedBaseline(); });
+    if (!saves) {
         result.save = ErrorRow(saveWhat, "save or baseline failed");
     } else {
-        double s = Median(saves);
-        double b = Median(baselines);
         BenchRow& row = result.save;
         row.what = saveWhat;
-        row.measured = FormatMs(s);
-        row.baseline = FormatMs(b);
-        char ratio[32];
-        std::snprintf(ratio, sizeof ratio, "%.2fx", s / b);
-        row.ratio = ratio;
+        row.measured = FormatMs(Median(saves->a));
+        row.baseline = FormatMs(Median(saves->b));
+        row.ratio = saves->RatioSpread();
         row.target = "save/base <= 1.5";
-        row.verdict = s / b <= 1.5 ? BenchRow::Verdict::Pass : BenchRow::Verdict::Miss;
+        row.verdict = saves->MedianRatio() <= 1.5 ? BenchRow::Verdict::Pass : BenchRow::Verdict::Miss;
     }
 
-    // 2. The rewrite of the unpacked container against a copy of the same file.
+    // 2. A copy of the unpacked container against its rewrite, in pairs.
     const std::string plain = save.WorkFolderPath() + "/bench-plain.mwc";
     const std::string rewritten = save.WorkFolderPath() + "/bench-rewritten.mwc";
     const std::string copied = save.WorkFolderPath() + "/bench-copied.mwc";
-    std::vector<double> rewrites;
-    std::vector<double> copies;
-    failed = !LargeSave::Unpack(save.Backup(), plain);
-    result.containerMb = static_cast<double>(ReadFileBytes(plain).size()) / (1024.0 * 1024.0);
-    for (int run = 0; run <= RewriteRuns && !failed; ++run) {
-        std::optional<double> r = TimedRewrite(save.State(), plain, rewritten);
-        std::optional<double> c = TimedCopy(plain, copied);
-        failed = !r || !c;
-        if (!failed && run > 0) {
-            rewrites.push_back(*r);
-            copies.push_back(*c);
-        }
+    std::optional<PairedRuns> rewrites;
+    if (LargeSave::Unpack(save.Backup(), plain)) {
+        result.containerMb = static_cast<double>(ReadFileBytes(plain).size()) / (1024.0 * 1024.0);
+        rewrites = RunPairs(
+            RewritePairs, [&] { return TimedCopy(plain, copied); },
+            [&] { return TimedRewrite(save.State(), plain, rewritten); });
     }
-    if (failed) {
+    if (!rewrites) {
         result.rewrite = ErrorRow(rewriteWhat, "rewrite or copy failed");
     } else {
-        double r = Median(rewrites);
-        double c = Median(copies);
         BenchRow& row = result.rewrite;
         row.what = rewriteWhat;
-        row.measured = FormatMs(r);
-        row.baseline = FormatMs(c);
-        char ratio[32];
-        std::snprintf(ratio, sizeof ratio, "%.2f", c / r);
-        row.ratio = ratio;
+        row.measured = FormatMs(Median(rewrites->b));
+        row.baseline = FormatMs(Median(rewrites->a));
+        row.ratio = rewrites->RatioSpread("");
         row.target = "copy/rewrite >= 0.5";
-        row.verdict = c / r >= 0.5 ? BenchRow::Verdict::Pass : BenchRow::Verdict::Miss;
+        row.verdict = rewrites->MedianRatio() >= 0.5 ? BenchRow::Verdict::Pass : BenchRow::Verdict::Miss;
     }
     std::remove(plain.c_str());
     std::remove(rewritten.c_str());
@@ -335,7 +310,7 @@ SaveBenchResult RunSaveBenchmarks() {
 
     // 5. The save's own memory, the largest of a few runs.
     std::optional<SaveMemory> worst;
-    failed = false;
+    bool failed = false;
     for (int run = 0; run < MemoryRuns && !failed; ++run) {
         std::optional<SaveMemory> m = MeasureSaveMemory(save.State());
         failed = !m || !m->saved;
