@@ -1,14 +1,16 @@
+// MIDI rendered ahead of playback, the built-in stock tunes included: a sound lasts from its first
+// note to where its last one has rung out, and bytes that are no MIDI file, or that the
+// synthesizer cannot read, give none.
 #include "platform/MidiRenderer.h"
 #include "SoundFixtures.h"
+#include "catalog/SoundCatalogs.h"
+#include "sounds/StockLibraryReader.h"
+#include "stick/ModelProfiles.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
-
-// Frames of one render from the start to the given time.
-size_t FramesAt(double seconds) {
-    return static_cast<size_t>(seconds * AudioOutRate);
-}
 
 class MidiRendererTest : public ::testing::Test {
 protected:
@@ -17,139 +19,79 @@ protected:
             GTEST_SKIP() << "no General MIDI soundfont at " << DefaultSoundFontPath;
         }
     }
-    MidiRenderer& m_renderer = SharedMidiRenderer();
+    PcmAudio Render(const std::vector<uint8_t>& m) { return SharedMidiRenderer().Render(m).value_or(PcmAudio{}); }
 };
 
-// How often the left channel changes sign: twice the frequency for a plain tone.
-double CrossingsPerSecond(const std::vector<int16_t>& samples) {
-    int crossings = 0;
-    for (size_t i = AudioOutChannels; i < samples.size(); i += AudioOutChannels) {
-        crossings += (samples[i - AudioOutChannels] < 0) != (samples[i] < 0) ? 1 : 0;
+// Neither trailing rests nor the player's idle seconds are part of a sound, and notes the file
+// leaves held, by a missing note-off or by the pedal, are released at its end. What one file
+// leaves set (an instrument, the pedal, a low volume) is gone for the next.
+TEST_F(MidiRendererTest, ASoundEndsWhereItsLastNoteHasRungOutAndLeavesNothingBehind) {
+    const std::vector<uint8_t> first = MidiFileMaker().Program(80).Note(64, 0, 48).Bytes();
+    const PcmAudio before = Render(first);
+    for (const auto& [midi, shortest, longest] : std::vector<std::tuple<MidiFileMaker, double, double>>{
+             {MidiFileMaker().Program(79).Note(72, 0, 96).EndAt(96 * 8), 0.52, 1.5},
+             {MidiFileMaker().Program(73).Event(0, {0x90, 72, 100}).EndAt(96), 0.4, 2.0},
+             {MidiFileMaker().Program(0).Event(0, {0xB0, 64, 127}).Note(60, 0, 48).EndAt(96), 0.25, 3.0},
+             {MidiFileMaker().Program(40).Event(0, {0xB0, 7, 20}).EndAt(96), 0.0, 0.0}}) {
+        const PcmAudio audio = Render(midi.Bytes());
+        EXPECT_TRUE(audio.Seconds() >= shortest && audio.Seconds() <= longest) << audio.Seconds();
     }
-    return crossings * static_cast<double>(AudioOutRate) / static_cast<double>(samples.size() / AudioOutChannels);
+    const PcmAudio after = Render(first);
+    EXPECT_NEAR(PeakLevel(after.samples), PeakLevel(before.samples), PeakLevel(before.samples) / 50);
+    EXPECT_NEAR(after.Seconds(), before.Seconds(), 0.005);
+}
+
+// One file is a MIDI file with a whole track chunk, but one whose events cannot be read; without a
+// soundfont no file is rendered.
+TEST_F(MidiRendererTest, WhatIsNoMidiFileOrCannotBeReadGivesNoSound) {
+    auto file = [](uint8_t headerLength, uint8_t format, uint8_t tracks, uint8_t division,
+                   std::vector<uint8_t> track = {'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0xFF, 0x2F, 0}) {
+        track.insert(track.begin(), {'M', 'T', 'h', 'd', 0, 0, 0, headerLength, 0, format, 0, tracks, 0, division});
+        return track;
+    };
+    const std::vector<uint8_t> unreadable = file(6, 0, 1, 96, {'M', 'T', 'r', 'k', 0, 0, 0, 4, 0x00, 0xF7, 0xFF, 0xFF});
+    for (const std::vector<uint8_t>& bytes :
+         {std::vector<uint8_t>{}, MakeSineWave(8000, 1, 8, 0.01), file(6, 0, 1, 96, {}), file(5, 0, 1, 96),
+          file(6, 3, 1, 96), file(6, 0, 1, 0), file(6, 1, 2, 96),
+          file(6, 0, 1, 96, {'M', 'T', 'r', 'k', 0xFF, 0xFF, 0xFF, 0xFF}), unreadable}) {
+        EXPECT_EQ(IsStandardMidiFile(bytes), bytes == unreadable);
+        EXPECT_FALSE(SharedMidiRenderer().Render(bytes).has_value());
+    }
+    MidiRenderer withoutSoundFont("/nonexistent/none.sf2");
+    EXPECT_FALSE(withoutSoundFont.Load());
+    EXPECT_FALSE(withoutSoundFont.Render(MidiFileMaker().Note(60, 0, 96).Bytes()).has_value());
+}
+
+// Every stock sound of a profile with a library has a record of its own, found by skipping the
+// records before it, whose tune sounds at once and for a third of a second to three seconds, loud
+// enough to hear without clipping. A library copied for another software keeps each tune at its row.
+TEST_F(MidiRendererTest, EveryStockSoundOfAProfileHasAPlayableTuneOfItsOwn) {
+    std::map<std::vector<uint8_t>, int> rowOfTune;
+    for (const ModelProfile& profile : ProfileTable) {
+        for (int i = 0; profile.stockLibrary != nullptr && i < profile.catalogCount; ++i) {
+            const std::vector<uint8_t> tune = StockRecordData(*profile.stockLibrary, i);
+            if (!IsStockSound(profile.catalog[i]) || !rowOfTune.emplace(tune, i).second) {
+                EXPECT_TRUE(!IsStockSound(profile.catalog[i]) || rowOfTune[tune] == i) << profile.name << " " << i;
+                continue;
+            }
+            const PcmAudio audio = Render(tune);
+            EXPECT_LT(FindAudibleSpan(audio.samples).first, AudioOutRate / 20) << profile.name << " " << i;
+            EXPECT_TRUE(audio.Seconds() >= 0.3 && audio.Seconds() <= 3.0) << profile.name << " " << i;
+            EXPECT_TRUE(PeakLevel(audio.samples) > 4000 && PeakLevel(audio.samples) < 32767)
+                << profile.name << " " << i;
+        }
+    }
+}
+
+// A lookup ends at the terminator and reads nothing after it, though what follows looks like a
+// record: the library before it is 256 bytes long, so the one after is scrambled as if on its own.
+TEST(StockLibraryReader, ALookupEndsAtTheTerminator) {
+    std::vector<uint8_t> bytes = BuildStockLibrary({{5, std::vector<uint8_t>(244, 1)}}),
+                         after = BuildStockLibrary({{8, {2}}});
+    bytes.insert(bytes.end(), after.begin(), after.end());
+    LibraryReader reader{bytes.data(), bytes.size()};
+    EXPECT_FALSE(FindLibraryRecord(reader, 8).has_value());
+    EXPECT_EQ(reader.cursor, 256u);
 }
 
 } // namespace
-
-TEST(MidiRendererSoundFont, WithoutASoundFontNothingIsRendered) {
-    MidiRenderer renderer("/nonexistent/none.sf2");
-    EXPECT_FALSE(renderer.Load());
-    EXPECT_FALSE(renderer.Render(MidiFileMaker().Note(60, 0, 96).Bytes()).has_value());
-}
-
-TEST_F(MidiRendererTest, ASoundEndsWhenItsLastNoteHasRungOutNotAfterTheIdleGracePeriod) {
-    MidiFileMaker midi(120);
-    midi.Program(79).Note(72, 0, 96); // half a second
-    std::optional<PcmAudio> audio = m_renderer.Render(midi.Bytes());
-    ASSERT_TRUE(audio.has_value());
-    double noteOff = midi.SecondsAt(96);
-    // The release is heard, then the sound stops within a second: the player itself would have
-    // idled for two more.
-    EXPECT_GT(audio->Seconds(), noteOff + 0.02);
-    EXPECT_LT(audio->Seconds(), noteOff + 1.0);
-    AudibleSpan span = FindAudibleSpan(audio->samples);
-    EXPECT_LT(span.first, static_cast<long>(FramesAt(0.02)));
-}
-
-TEST_F(MidiRendererTest, TrailingRestsAreNotPartOfTheSound) {
-    MidiFileMaker midi(120);
-    midi.Program(13).Note(72, 0, 24).EndAt(96 * 8); // a short note, then four seconds of nothing
-    std::optional<PcmAudio> audio = m_renderer.Render(midi.Bytes());
-    ASSERT_TRUE(audio.has_value());
-    EXPECT_LT(audio->Seconds(), 2.0);
-    EXPECT_FALSE(FindAudibleSpan(audio->samples).Empty());
-}
-
-TEST_F(MidiRendererTest, NotesLeftHeldAreReleasedAtTheEnd) {
-    MidiFileMaker held(120);
-    held.Program(73).HeldNote(72, 0).EndAt(96);
-    std::optional<PcmAudio> audio = m_renderer.Render(held.Bytes());
-    ASSERT_TRUE(audio.has_value());
-    EXPECT_GT(audio->Seconds(), 0.4);
-    EXPECT_LT(audio->Seconds(), 2.0);
-
-    MidiFileMaker pedal(120);
-    pedal.Program(0).Controller(0, 64, 127).Note(60, 0, 48).EndAt(96);
-    audio = m_renderer.Render(pedal.Bytes());
-    ASSERT_TRUE(audio.has_value());
-    EXPECT_LT(audio->Seconds(), 3.0);
-}
-
-TEST_F(MidiRendererTest, AFileWithoutNotesIsAnEmptySound) {
-    std::optional<PcmAudio> audio = m_renderer.Render(MidiFileMaker().Program(5).EndAt(96).Bytes());
-    ASSERT_TRUE(audio.has_value());
-    EXPECT_EQ(audio->FrameCount(), 0u);
-}
-
-TEST_F(MidiRendererTest, OneRenderLeavesNothingBehindForTheNext) {
-    std::vector<uint8_t> first = MidiFileMaker().Program(80).Note(64, 0, 48).Bytes();
-    // Another instrument, a held pedal and a bend left at the end.
-    MidiFileMaker other;
-    other.Program(40).Controller(0, 64, 127).Note(50, 0, 48).Controller(40, 7, 20).EndAt(48);
-    std::vector<uint8_t> bent = other.Bytes();
-    bent.insert(bent.end() - 4, {0x00, 0xE0, 0x00, 0x7F}); // bend up just before the end of track
-    bent[21] = static_cast<uint8_t>(bent[21] + 4);         // the track's length
-    ASSERT_TRUE(IsStandardMidiFile(bent));
-
-    std::optional<PcmAudio> before = m_renderer.Render(first);
-    ASSERT_TRUE(m_renderer.Render(bent).has_value());
-    std::optional<PcmAudio> after = m_renderer.Render(first);
-    ASSERT_TRUE(before.has_value() && after.has_value());
-    // The synthesizer's clock runs on, so notes may start a sample apart; all else is the same:
-    // the instrument's level, the pitch and the length.
-    EXPECT_NEAR(PeakLevel(after->samples), PeakLevel(before->samples), PeakLevel(before->samples) / 50);
-    EXPECT_NEAR(CrossingsPerSecond(after->samples), CrossingsPerSecond(before->samples), 20.0);
-    EXPECT_NEAR(after->Seconds(), before->Seconds(), 0.005);
-}
-
-TEST_F(MidiRendererTest, ATrackTheSynthesizerCannotReadIsRefused) {
-    std::vector<uint8_t> bytes = {'M', 'T', 'h', 'd', 0,   0, 0, 6, 0, 0,    0,    1,    0,
-                                  96,  'M', 'T', 'r', 'k', 0, 0, 0, 4, 0x00, 0xF7, 0xFF, 0xFF};
-    ASSERT_TRUE(IsStandardMidiFile(bytes));
-    EXPECT_FALSE(m_renderer.Render(bytes).has_value());
-}
-
-// Byte layouts that are not a MIDI file at all.
-struct NotMidi {
-    const char* name;
-    std::vector<uint8_t> bytes;
-};
-
-void PrintTo(const NotMidi& notMidi, std::ostream* out) {
-    *out << notMidi.name;
-}
-
-std::vector<uint8_t> Header(int length, int format, int tracks, int division) {
-    return {'M', 'T',
-            'h', 'd',
-            0,   0,
-            0,   static_cast<uint8_t>(length),
-            0,   static_cast<uint8_t>(format),
-            0,   static_cast<uint8_t>(tracks),
-            0,   static_cast<uint8_t>(division)};
-}
-
-std::vector<uint8_t> Join(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-const std::vector<uint8_t> kTrack = {'M', 'T', 'r', 'k', 0, 0, 0, 4, 0x00, 0xFF, 0x2F, 0x00};
-
-class NotMidiTest : public ::testing::TestWithParam<NotMidi> {};
-
-TEST_P(NotMidiTest, IsNotTakenForAMidiFile) {
-    EXPECT_FALSE(IsStandardMidiFile(GetParam().bytes));
-    EXPECT_FALSE(SharedMidiRenderer().Render(GetParam().bytes).has_value());
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, NotMidiTest,
-                         ::testing::Values(NotMidi{"Empty", {}}, NotMidi{"WaveFile", MakeSineWave(8000, 1, 8, 0.01)},
-                                           NotMidi{"HeaderOnly", Header(6, 0, 1, 96)},
-                                           NotMidi{"UnknownFormat", Join(Header(6, 3, 1, 96), kTrack)},
-                                           NotMidi{"ZeroDivision", Join(Header(6, 0, 1, 0), kTrack)},
-                                           NotMidi{"FewerTracksThanAnnounced", Join(Header(6, 1, 2, 96), kTrack)},
-                                           NotMidi{"HugeTrackLength",
-                                                   Join(Header(6, 0, 1, 96),
-                                                        {'M', 'T', 'r', 'k', 0xFF, 0xFF, 0xFF, 0xFF})}),
-                         [](const ::testing::TestParamInfo<NotMidi>& info) { return std::string(info.param.name); });

@@ -1,6 +1,5 @@
 #include "SaveExpectations.h"
 
-#include "SoundFixtures.h"
 #include "WaveBuilder.h"
 #include "app/InstallationPaths.h"
 #include "catalog/SoundCatalogs.h"
@@ -11,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,14 +18,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void PutLE16(std::vector<uint8_t>& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
+// "u_" + the file name up to its first ".", lowered; none for a name over 32 characters.
+std::optional<std::string> CustomName(const std::string& fileName) {
+    const size_t dot = fileName.find('.');
+    return fileName.size() > 32 || dot == std::string::npos ? std::nullopt
+                                                            : std::optional("u_" + LowerAscii(fileName.substr(0, dot)));
 }
 
-void PutLE32(std::vector<uint8_t>& out, uint32_t value) {
-    PutLE16(out, value & 0xFFFF);
-    PutLE16(out, value >> 16);
+// "?" stands for any one character at its place, a "*" ending for any rest.
+bool KeyMatches(const std::string& key, std::string name) {
+    const size_t any = key.find('?'), rest = key.find('*');
+    return any != std::string::npos    ? name.size() == key.size() && name.replace(any, 1, "?") == key
+           : rest != std::string::npos ? name.size() >= rest && name.compare(0, rest, key, 0, rest) == 0
+                                       : name == key;
+}
+
+// Each distinct custom sound name with the file first assigned under it, in catalog order.
+std::vector<std::pair<std::string, std::string>> Packed(const AssignmentTable& slots) {
+    std::vector<std::pair<std::string, std::string>> packed;
+    for (const std::optional<std::string>& slot : slots) {
+        const std::optional<std::string> name = slot ? CustomName(*slot) : std::nullopt;
+        if (name && std::none_of(packed.begin(), packed.end(), [&](const auto& p) { return p.first == *name; })) {
+            packed.emplace_back(*name, *slot);
+        }
+    }
+    return packed;
 }
 
 } // namespace
@@ -33,111 +50,41 @@ void PutLE32(std::vector<uint8_t>& out, uint32_t value) {
 Snapshot TakeSnapshot(const std::string& root, bool foldCase) {
     Snapshot snapshot;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        std::string name = fs::relative(it->path(), root).string();
-        name = foldCase ? LowerAscii(name) : name;
-        if (it->is_directory()) {
-            snapshot[name + "/"] = {};
-        } else {
-            snapshot[name] = ReadFileBytes(it->path().string());
-        }
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = fs::relative(it->path(), root).string(), key = foldCase ? LowerAscii(name) : name;
+        snapshot[it->is_directory() ? key + "/" : key] =
+            it->is_directory() ? std::vector<uint8_t>() : ReadFileBytes(it->path());
     }
     return snapshot;
 }
 
-std::vector<std::string> HiddenEntries(const std::string& root) {
-    std::vector<std::string> hidden;
-    for (const auto& [name, bytes] : TakeSnapshot(root)) {
-        if (fs::path(name).filename().string().rfind('.', 0) == 0) {
-            hidden.push_back(name);
+std::vector<uint8_t> ExpectedArchive(const AssignmentTable& slots, const std::string& soundsFolder) {
+    const auto packed = Packed(slots);
+    // Header: magic, 0, version 3, entry count, entry size; 64 bytes. Then one 144-byte entry per
+    // sound: type, zero-filled name, data offset and size at 132; then the data in entry order.
+    std::vector<uint8_t> out = {'O', 'D', 'A', 'R', 0, 0, 3, 0}, data;
+    const auto put32 = [&out](size_t value) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            out.push_back(static_cast<uint8_t>(value >> shift));
         }
-    }
-    return hidden;
-}
-
-std::optional<std::string> ExpectedCustomName(const std::string& fileName) {
-    size_t dot = fileName.find('.');
-    if (fileName.size() > 32 || dot == std::string::npos) {
-        return std::nullopt;
-    }
-    return "u_" + LowerAscii(fileName.substr(0, dot));
-}
-
-bool ExpectedKeyMatch(const std::string& key, const std::string& name) {
-    size_t any = key.find('?');
-    if (any != std::string::npos) {
-        if (key.size() != name.size()) {
-            return false;
-        }
-        for (size_t i = 0; i < key.size(); ++i) {
-            if (i != any && key[i] != name[i]) {
-                return false;
-            }
-        }
-        return true;
-    }
-    size_t rest = key.find('*');
-    if (rest != std::string::npos) {
-        return name.compare(0, rest, key, 0, rest) == 0 && name.size() >= rest;
-    }
-    return key == name;
-}
-
-std::vector<uint8_t> ExpectedArchive(const ModelProfile& profile, const AssignmentTable& slots,
-                                     const std::string& soundsFolder) {
-    struct Entry {
-        std::string name;
-        bool midi;
-        std::vector<uint8_t> data;
     };
-    std::vector<Entry> entries;
-    for (int i = 0; i < profile.catalogCount; ++i) {
-        const std::optional<std::string>& slot = slots[static_cast<size_t>(i)];
-        if (!slot) {
-            continue;
-        }
-        std::optional<std::string> name = ExpectedCustomName(*slot);
-        if (!name) {
-            continue;
-        }
-        bool seen = false;
-        for (const Entry& e : entries) {
-            seen = seen || LowerAscii(e.name) == LowerAscii(*name);
-        }
-        if (seen) {
-            continue;
-        }
-        const std::string extension = LowerAscii(slot->substr(slot->rfind('.') + 1));
-        entries.push_back(
-            {*name, !extension.empty() && extension[0] == 'm', ReadFileBytes(soundsFolder + "/" + *slot)});
+    put32(packed.size());
+    put32(144);
+    out.resize(64);
+    for (const auto& [name, file] : packed) {
+        const size_t row = out.size();
+        const std::string type = LowerAscii(file.substr(file.rfind('.'))) == ".mid" ? "MIDI" : "WAVE";
+        out.insert(out.end(), type.begin(), type.end());
+        out.insert(out.end(), name.begin(), name.end());
+        out.resize(row + 132);
+        const std::vector<uint8_t> bytes = ReadFileBytes(soundsFolder + "/" + file);
+        put32(64 + 144 * packed.size() + data.size());
+        put32(bytes.size());
+        out.resize(row + 144);
+        data.insert(data.end(), bytes.begin(), bytes.end());
     }
-    if (entries.empty()) {
-        return {};
-    }
-
-    std::vector<uint8_t> out = {'O', 'D', 'A', 'R'};
-    PutLE16(out, 0);
-    PutLE16(out, 3);
-    PutLE32(out, static_cast<uint32_t>(entries.size()));
-    PutLE32(out, 144);
-    out.resize(64, 0);
-    uint32_t offset = static_cast<uint32_t>(64 + 144 * entries.size());
-    for (const Entry& e : entries) {
-        size_t start = out.size();
-        const char* type = e.midi ? "MIDI" : "WAVE";
-        out.insert(out.end(), type, type + 4);
-        out.insert(out.end(), e.name.begin(), e.name.end());
-        out.resize(start + 132, 0);
-        PutLE32(out, offset);
-        PutLE32(out, static_cast<uint32_t>(e.data.size()));
-        out.resize(start + 144, 0);
-        offset += static_cast<uint32_t>(e.data.size());
-    }
-    for (const Entry& e : entries) {
-        out.insert(out.end(), e.data.begin(), e.data.end());
-    }
-    return out;
+    out.insert(out.end(), data.begin(), data.end());
+    return packed.empty() ? std::vector<uint8_t>() : out;
 }
 
 MwcContainer ExpectedRewrite(MwcContainer container, const ModelProfile& profile, const AssignmentTable& slots,
@@ -145,18 +92,14 @@ MwcContainer ExpectedRewrite(MwcContainer container, const ModelProfile& profile
     replaced = 0;
     for (MwcBlock& block : container.blocks) {
         for (MwcRecord& record : block.records) {
-            if (record.kind != SoundRecordKind || record.text.size() < 4) {
-                continue;
-            }
-            for (int i = 0; i < profile.catalogCount; ++i) {
-                const char* key = profile.catalog[i].key;
+            // Names shorter than four characters, and keys whose first four differ, never match.
+            for (int i = 0; record.kind == SoundRecordKind && record.text.size() >= 4 && i < profile.catalogCount;
+                 ++i) {
+                const std::string key = profile.catalog[i].key != nullptr ? profile.catalog[i].key : "";
                 const std::optional<std::string>& slot = slots[static_cast<size_t>(i)];
-                if (key == nullptr || !slot || std::string(key).compare(0, 4, record.text, 0, 4) != 0 ||
-                    !ExpectedKeyMatch(key, record.text)) {
-                    continue;
-                }
-                if (std::optional<std::string> name = ExpectedCustomName(*slot)) {
-                    record.text = *name;
+                if (slot && CustomName(*slot) && key.compare(0, 4, record.text, 0, 4) == 0 &&
+                    KeyMatches(key, record.text)) {
+                    record.text = *CustomName(*slot);
                     ++replaced;
                     break;
                 }
@@ -169,8 +112,7 @@ MwcContainer ExpectedRewrite(MwcContainer container, const ModelProfile& profile
 std::string ExpectedRecord(const ModelProfile& profile, const AssignmentTable& slots) {
     std::string text;
     for (int i = 0; i < profile.catalogCount; ++i) {
-        const std::optional<std::string>& slot = slots[static_cast<size_t>(i)];
-        if (profile.catalog[i].key != nullptr && slot) {
+        if (const std::optional<std::string>& slot = slots[static_cast<size_t>(i)]; slot && profile.catalog[i].key) {
             text += std::string(profile.catalog[i].key) + "=" + *slot + "\r\n";
         }
     }
@@ -179,28 +121,14 @@ std::string ExpectedRecord(const ModelProfile& profile, const AssignmentTable& s
 
 std::string ExpectedSummary(int sounds, int entries, const ModelProfile& profile) {
     const std::string mwc = profile.mwcPath;
-    return "Saved Custom Sounds\n"
-           "   " +
-           std::to_string(sounds) +
-           " custom sounds saved to AUDIO.ODA (uncompressed)\n"
-           "   " +
-           std::to_string(entries) + " modified entries saved to " + mwc +
-           " (compressed)\n"
-           "   customization info saved in " +
-           mwc.substr(0, mwc.size() - 4) +
-           ".CUS\n"
-           "\nTry it out in your AIBO";
+    return "Saved Custom Sounds\n   " + std::to_string(sounds) +
+           " custom sounds saved to AUDIO.ODA (uncompressed)\n   " + std::to_string(entries) +
+           " modified entries saved to " + mwc + " (compressed)\n" + "   customization info saved in " +
+           mwc.substr(0, mwc.size() - 4) + ".CUS\n\nTry it out in your AIBO";
 }
 
 int DistinctSounds(const AssignmentTable& slots) {
-    std::vector<std::string> names;
-    for (const std::optional<std::string>& slot : slots) {
-        std::optional<std::string> name = slot ? ExpectedCustomName(*slot) : std::nullopt;
-        if (name && std::find(names.begin(), names.end(), LowerAscii(*name)) == names.end()) {
-            names.push_back(LowerAscii(*name));
-        }
-    }
-    return static_cast<int>(names.size());
+    return static_cast<int>(Packed(slots).size());
 }
 
 std::vector<uint8_t> RobotWave(size_t sampleCount, uint8_t seed, uint16_t bitsPerSample) {
@@ -223,19 +151,8 @@ SaveWorld::SaveWorld(const std::string& root)
         fs::create_symlink(std::string(built) + "/Crushkit", Compressor(), ec);
         m_hasCompressor = !ec;
     }
-    ProgramFolder = m_program;
-    WorkFolder = m_program;
+    ProgramFolder = WorkFolder = m_program;
     SoundsFolder = m_sounds;
-}
-
-SaveWorld::~SaveWorld() {
-    ProgramFolder = m_savedProgram;
-    SoundsFolder = m_savedSounds;
-    WorkFolder = m_savedWork;
-}
-
-void SaveWorld::AddSound(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    WriteFileBytes(m_sounds + "/" + name, bytes);
 }
 
 void SaveWorld::ReplaceCompressor(const std::string& script) const {
@@ -246,100 +163,56 @@ void SaveWorld::ReplaceCompressor(const std::string& script) const {
 }
 
 std::vector<std::string> SaveWorld::WorkLeftovers() const {
-    std::vector<std::string> names;
-    for (const std::string& name : ListFolder(m_program)) {
-        if (name != "Crushkit" && name != "SOUNDS") {
-            names.push_back(name);
-        }
-    }
+    std::vector<std::string> names = ListFolder(m_program);
+    std::erase_if(names, [](const std::string& name) { return name == "Crushkit" || name == "SOUNDS"; });
     return names;
-}
-
-void AddStandardSounds(const SaveWorld& world) {
-    world.AddSound("bark.wav", RobotWave(1000, 1));
-    world.AddSound("Hello.WAV", RobotWave(700, 2, 16));
-    world.AddSound("tune.mid", MidiFileMaker().Note(60, 0, 96).Note(64, 96, 96).Bytes());
-    world.AddSound("my.song.wav", RobotWave(300, 3));
-    world.AddSound("my.wav", RobotWave(500, 9)); // u_my as well; must not be packed for my.song.wav
-    world.AddSound("Sample.wav", RobotWave(200, 5));
-    world.AddSound("sample.mid", MidiFileMaker().Note(72, 0, 48).Bytes());
 }
 
 int RunProgram(const std::vector<std::string>& argv, const std::string& logPath, const std::string& outputPath) {
     // The shell only sets up the redirections, then becomes the program.
-    std::vector<std::string> shell = {"/bin/sh",
-                                      "-c",
-                                      "log=$1 out=$2; shift 2; [ -n \"$out\" ] && exec \"$@\" >\"$out\" 2>\"$log\"; "
-                                      "exec \"$@\" >\"$log\" 2>&1",
-                                      "sh",
-                                      logPath,
-                                      outputPath};
+    std::vector<std::string> shell = {
+        "/bin/sh",
+        "-c",
+        R"(log=$1 out=$2; shift 2; [ -n "$out" ] && exec "$@" > "$out" 2> "$log"; exec "$@" > "$log" 2>&1)",
+        "sh",
+        logPath,
+        outputPath};
     shell.insert(shell.end(), argv.begin(), argv.end());
     int error = 0;
     return SpawnAndWait(shell, &error);
 }
 
 std::optional<std::string> FindProgram(const std::string& name) {
-    std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-    path += ":/usr/sbin:/sbin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find(':', start);
-        std::string folder = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(std::string(path != nullptr ? path : "") + ":/usr/sbin:/sbin:/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
         if (!folder.empty() && access((folder + "/" + name).c_str(), X_OK) == 0) {
             return folder + "/" + name;
         }
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
     }
     return std::nullopt;
 }
 
-std::optional<bool> GzipAccepts(const std::string& path) {
-    std::optional<std::string> gzip = FindProgram("gzip");
-    if (!gzip) {
-        return std::nullopt;
-    }
-    return RunProgram({*gzip, "-t", path}) == 0;
-}
-
 std::optional<std::string> SaveDriverPath() {
-    const std::string self = ExecutablePath();
-    const std::string driver = self.substr(0, self.rfind('/')) + "/SaveDriver";
-    return access(driver.c_str(), X_OK) == 0 ? std::optional<std::string>(driver) : std::nullopt;
+    const std::string self = ExecutablePath(), driver = self.substr(0, self.rfind('/')) + "/SaveDriver";
+    return access(driver.c_str(), X_OK) == 0 ? std::optional(driver) : std::nullopt;
 }
 
 DriverReport RunSaveDriver(const std::vector<std::string>& wrapper, const std::string& stickRoot,
                            const SaveWorld& world, const std::vector<std::string>& assignments,
                            const std::string& logPath) {
     const std::string report = logPath + ".report";
-    std::error_code ec;
-    fs::remove(report, ec);
+    std::remove(report.c_str());
     std::vector<std::string> argv = wrapper;
     argv.insert(argv.end(),
                 {SaveDriverPath().value_or("SaveDriver"), stickRoot, world.Program(), world.Sounds(), report});
     argv.insert(argv.end(), assignments.begin(), assignments.end());
     DriverReport result;
     result.status = RunProgram(argv, logPath);
-    // The outcome, the state, then one prompt a line with its line feeds written as "\n".
-    const std::string text = ReadFileText(report);
-    std::vector<std::string> lines;
-    for (size_t start = 0; start < text.size();) {
-        const size_t end = std::min(text.find('\n', start), text.size());
-        std::string line;
-        for (size_t i = start; i < end; ++i) {
-            const bool escape = text[i] == '\\' && i + 1 < end;
-            line += escape ? (text[++i] == 'n' ? '\n' : text[i]) : text[i];
-        }
-        lines.push_back(line);
-        start = end + 1;
-    }
-    if (lines.size() >= 2) {
-        result.outcome = lines[0];
-        result.state = lines[1];
-        result.prompts.assign(lines.begin() + 2, lines.end());
+    // The outcome, then the messages, each ended by a NUL.
+    std::istringstream fields(ReadFileText(report));
+    for (std::string field; std::getline(fields, field, '\0');) {
+        (result.outcome.empty() ? result.outcome : result.prompts.emplace_back()) = field;
     }
     return result;
 }

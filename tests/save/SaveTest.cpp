@@ -1,0 +1,639 @@
+// Whole saves with the real compressor, checked against the archive, configuration and record
+// worked out from the file formats (SaveExpectations), and every way a save can stop: what the
+// user is told, what the stick holds afterwards (each file old or new, never torn, no unfinished
+// copy left), what stays in the work folder, and that the choices survive. Write-protected and full
+// sticks and killed or failing saves run SaveDriver in a private mount or under strace.
+#include "writer/SavePipeline.h"
+
+#include "DemoStick.h"
+#include "SaveExpectations.h"
+#include "SoundFixtures.h"
+#include "StickBuilder.h"
+#include "app/InstallationPaths.h"
+#include "catalog/SoundCatalogs.h"
+#include "platform/FileOps.h"
+#include "platform/Prompt.h"
+#include "stick/StickPreparation.h"
+#include "writer/CustomizationRecord.h"
+#include "writer/SaveChecks.h"
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kTitle = "Open MEMSTICK.IND file at root of OpenR directory";
+const std::string kArchiveFailed = "ERROR: Failed to save custom sounds to AUDIO.ODA file";
+const std::string kNoBackup = "ERROR: Error finding .MWC file";
+const std::string kRewriteFailed = "ERROR: Failed to save updated entries to .MWC file";
+const std::string kUnpackFailed = "ERROR: Error uncompressing .MWC file";
+const std::string kPackFailed = "ERROR: Error compressing .MWC file";
+const std::string kCopyFailed = "ERROR: Error copying new .MWC file to stick";
+const std::string kRecordFailed = "ERROR: Error creating summary file";
+// In expected messages: this save's summary, the compressor's path and the work folder. A message
+// ending in "' (" stands for any that begins so: the compressor's last error number is unforeseen.
+const std::string kSummary = "<summary>", kToolMissing = "Error spawning '<tool> -d <work>/$TMP$.MWC.gz' (2)",
+                  kUnpackSpawn = "Error spawning '<tool> -d <work>/$TMP$.MWC.gz' (",
+                  kPackSpawn = "Error spawning '<tool> -6 <work>/$TMP$.ODA' (";
+const std::string kPacked = "$TMP$.ODA.gz";
+// The stick files a save replaces, in the order it replaces them.
+enum StickFile { Archive, Configuration, Record };
+
+using Bytes = std::optional<std::vector<uint8_t>>;
+Bytes BytesOf(const Snapshot& snapshot, const std::string& name) {
+    const auto it = snapshot.find(name);
+    return it == snapshot.end() ? Bytes() : it->second;
+}
+
+// SafeFile's unfinished copies: "." + the file's name + ".tw-" + six characters.
+bool IsLeftoverCopy(const std::string& path) {
+    const std::string name = fs::path(path).filename().string();
+    for (const std::string file : {"AUDIO.ODA", "ERS-210.MWC", "ERS-210.CUS"}) {
+        if (name.size() == file.size() + 11 && name.rfind("." + file + ".tw-", 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// `text` with every `from` replaced by `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// A WAV for every "?" and "*" key and the last plain key (packed once), a MIDI file, a name with
+// two dots (packed from that very file, not from my.wav, whose custom name is the same) and names
+// in upper case.
+AssignmentTable FirstChoices(const ModelProfile& profile) {
+    AssignmentTable slots(static_cast<size_t>(profile.catalogCount));
+    std::vector<size_t> plain;
+    for (size_t row = 0; row < slots.size(); ++row) {
+        if (const char* key = profile.catalog[row].key; key != nullptr && std::strpbrk(key, "?*") != nullptr) {
+            slots[row] = "bark.wav";
+        } else if (key != nullptr) {
+            plain.push_back(row);
+        }
+    }
+    slots[plain.back()] = "bark.wav";
+    const char* files[] = {"tune.mid", "my.song.wav", "Sample.wav", "Hello.WAV"};
+    for (size_t i = 0; i < std::size(files); ++i) {
+        slots[plain[i]] = files[i];
+    }
+    return slots;
+}
+
+} // namespace
+
+class SaveTest : public ::testing::Test {
+public: // the WaysOut table reaches in
+    void SetUp() override {
+        PromptScript::Activate();
+        // LeakSanitizer cannot run under strace, and the driver's leaks are not what is tested here.
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        if (!m_world.HasCompressor() || !FindProgram("gzip")) {
+            GTEST_SKIP() << "needs the build's Crushkit (TW_PROGRAM_DIR) and Debian's gzip";
+        }
+        for (const auto& [name, bytes] : std::map<std::string, std::vector<uint8_t>>{
+                 {"bark.wav", RobotWave(1000, 1)},
+                 {"Hello.WAV", RobotWave(700, 2, 16)},
+                 {"tune.mid", MidiFileMaker().Note(60, 0, 96).Note(64, 96, 96).Bytes()},
+                 {"my.song.wav", RobotWave(300, 3)},
+                 {"my.wav", RobotWave(500, 9)},
+                 {"Sample.wav", RobotWave(200, 5)},
+                 {"sample.mid", MidiFileMaker().Note(72, 0, 48).Bytes()}}) {
+            m_world.AddSound(name, bytes);
+        }
+    }
+    void TearDown() override { PromptScript::Deactivate(); }
+
+    // Builds the stick; every save starts from `stock`, the configuration it was built with.
+    void Build(const StickBuilder& stick, const MwcContainer& stock) {
+        m_stick = stick;
+        m_stock = stock;
+        m_profile = stick.Options().profile;
+        m_slots = AssignmentTable(static_cast<size_t>(m_profile->catalogCount));
+        ASSERT_TRUE(m_stick.Build(m_root));
+    }
+    // An earlier customization (its own configuration, archive and record) over the backup every
+    // save starts from, so that an old file can be told from a new one; and choices of one WAV for a
+    // "*" and a "?" key (wake*, sit_happy_joy3_t?s) and a MIDI file for a plain key.
+    void BuildCustomized() {
+        MwcContainer earlier = TypicalContainer(ProfileTable[2]);
+        earlier.blocks.front().records.front().text = "u_earlier";
+        const StickBuilder stock(ProfileTable[2]);
+        ASSERT_NO_FATAL_FAILURE(Build(StickBuilder(stock)
+                                          .MwcBytes(GzipBytes(BuildContainer(earlier)))
+                                          .Backup(*stock.Options().mwc)
+                                          .Record("wake*=earlier.wav\r\n")
+                                          .AudioArchive(SampleArchive("an earlier archive")),
+                                      TypicalContainer(ProfileTable[2])));
+        m_slots[1] = m_slots[4] = "bark.wav";
+        m_slots[2] = "tune.mid";
+    }
+
+    std::string Host(const std::string& stickPath) const { return m_stick.HostPath(m_root, stickPath); }
+    std::string File(StickFile which) const {
+        const std::string mwc = m_profile->mwcPath;
+        return Host(which == Archive ? std::string(m_profile->dataFolder) + "\\AUDIO.ODA"
+                                     : (which == Configuration ? mwc : MakeRecordPath(mwc)));
+    }
+    std::string Relative(StickFile which) const { return fs::relative(File(which), m_root).string(); }
+    std::vector<uint8_t> NewConfiguration() {
+        return BuildContainer(ExpectedRewrite(m_stock, *m_profile, m_slots, m_replaced));
+    }
+
+    void Open(CustomizationState& state, bool modified = true) {
+        PromptScript::SetNextFileName(Host(*m_stick.Options().memstickName));
+        ASSERT_TRUE(OpenStick(state));
+        state.Assignments = m_slots;
+        state.Modified = modified;
+        PromptScript::Clear();
+    }
+
+    // Saves the choices in a new run on the stick as it stands and, once `between` has run, checks
+    // all that it leaves.
+    void SaveAndCheck(const std::function<void()>& between = [] {}) {
+        CustomizationState state;
+        ASSERT_NO_FATAL_FAILURE(Open(state));
+        const Snapshot before = TakeSnapshot(m_root);
+        ASSERT_EQ(SaveCustomization(state), SaveOutcome::Saved) << ::testing::PrintToString(PromptScript::ShownTexts());
+        ASSERT_NO_FATAL_FAILURE(between());
+        Expect(PromptScript::ShownTexts(), {kSummary}, before, "NNN");
+        EXPECT_EQ(state.Assignments, std::optional(m_slots));
+    }
+
+    // The messages shown; the stick (at `root`, or where it was built) against `before`, each file
+    // a save replaces old or new as `fates` says ("O" or "N", in the order of StickFile), everything
+    // else as it was, and no unfinished copy (those of an earlier save cleared); the work folder.
+    void Expect(const std::vector<std::string>& shown, std::vector<std::string> messages, const Snapshot& before,
+                const std::string& fates, const std::vector<std::string>& workLeft = {}, const std::string& root = "") {
+        const std::vector<uint8_t> configuration = NewConfiguration();
+        for (std::string& message : messages) {
+            message = Replaced(Replaced(message, "<tool>", m_world.Compressor()), "<work>", m_world.Program());
+            message = message == kSummary ? ExpectedSummary(DistinctSounds(m_slots), m_replaced, *m_profile) : message;
+        }
+        EXPECT_EQ(shown.size(), messages.size()) << ::testing::PrintToString(shown);
+        for (size_t i = 0; i < std::min(shown.size(), messages.size()); ++i) {
+            EXPECT_EQ(messages[i].ends_with("' (") ? shown[i].substr(0, messages[i].size()) : shown[i], messages[i]);
+        }
+        const std::string stick = root.empty() ? m_root : root, record = ExpectedRecord(*m_profile, m_slots);
+        Snapshot after = TakeSnapshot(stick), rest = before;
+        for (StickFile which : {Archive, Configuration, Record}) {
+            const std::string name = Relative(which);
+            SCOPED_TRACE(name + (fates[which] == 'N' ? " should be new" : " should be as before"));
+            if (fates[which] == 'O') {
+                EXPECT_EQ(BytesOf(after, name), BytesOf(before, name));
+            } else if (which == Configuration) {
+                ExpectWholeGzip(stick + "/" + name, configuration);
+            } else {
+                const std::vector<uint8_t> bytes = which == Record ? std::vector<uint8_t>(record.begin(), record.end())
+                                                                   : ExpectedArchive(m_slots, m_world.Sounds());
+                EXPECT_EQ(BytesOf(after, name), which == Archive && bytes.empty() ? Bytes() : bytes);
+            }
+            after.erase(name);
+            rest.erase(name);
+        }
+        std::erase_if(rest, [](const auto& entry) { return IsLeftoverCopy(entry.first); });
+        EXPECT_EQ(after, rest) << "only the files a save replaces may change";
+        EXPECT_EQ(m_world.WorkLeftovers(), workLeft);
+    }
+
+    // The configuration as a stick must hold it: a whole gzip stream, for zlib and for gzip.
+    void ExpectWholeGzip(const std::string& path, const std::vector<uint8_t>& content) {
+        EXPECT_EQ(GunzipBytes(ReadFileBytes(path)), content) << path;
+        EXPECT_EQ(RunProgram({*FindProgram("gzip"), "-t", path}), 0) << "gzip -t refuses " << path;
+    }
+
+    DriverReport Drive(const std::vector<std::string>& wrapper, const std::string& stickRoot) {
+        std::vector<std::string> pairs;
+        for (size_t row = 0; row < m_slots.size(); ++row) {
+            if (m_slots[row]) {
+                pairs.push_back(std::to_string(row) + "=" + *m_slots[row]);
+            }
+        }
+        return RunSaveDriver(wrapper, stickRoot, m_world, pairs, m_dir / "driver.log");
+    }
+    // A save SaveDriver ran that stopped, after the dialog's title, with one message that says each
+    // of `mentions` and wrote nothing.
+    void ExpectRefused(const DriverReport& report, const std::vector<std::string>& mentions, const Snapshot& before,
+                       const std::string& root = "") {
+        EXPECT_EQ(report.outcome, "KeepOpen") << ReadFileText(m_dir / "driver.log");
+        const std::string message = report.prompts.size() == 2 ? report.prompts[1] : "";
+        Expect(report.prompts, {kTitle, message}, before, "OOO", {}, root);
+        for (const std::string& mention : mentions) {
+            EXPECT_NE(message.find(mention), std::string::npos) << message << "\nlacks " << mention;
+        }
+    }
+
+    TempDir m_dir;
+    SaveWorld m_world{m_dir.Path()};
+    std::string m_root = m_dir / "stick";
+    StickBuilder m_stick;
+    MwcContainer m_stock;
+    const ModelProfile* m_profile = nullptr;
+    AssignmentTable m_slots;
+    int m_replaced = 0;
+};
+
+// --- Whole saves ---
+
+class EveryProfile : public SaveTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {};
+
+// On a built stick and on the demo stick that `make run` opens: a first save, a later one whose
+// choices must not stack on it, and one with everything back to stock (no archive, the stock
+// configuration, an empty record).
+TEST_P(EveryProfile, EachSaveAppliesExactlyItsOwnChoicesToTheStockConfiguration) {
+    const ModelProfile& profile = ProfileTable[std::get<0>(GetParam())];
+    ASSERT_NO_FATAL_FAILURE(std::get<1>(GetParam()) ? Build(DemoStick(profile), DemoContainer(profile))
+                                                    : Build(StickBuilder(profile), TypicalContainer(profile)));
+    m_slots = FirstChoices(profile);
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck());
+    // Every assigned key names a record of the configuration, or the checks prove little.
+    EXPECT_GE(m_replaced, std::count_if(m_slots.begin(), m_slots.end(), [](const auto& slot) { return slot; }));
+    std::replace_if(
+        m_slots.begin(), m_slots.end(), [](const auto& slot) { return slot != "Hello.WAV"; }, std::nullopt);
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck());
+    EXPECT_GE(m_replaced, 1);
+    m_slots = AssignmentTable(m_slots.size());
+    ASSERT_NO_FATAL_FAILURE(SaveAndCheck());
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, EveryProfile,
+                         ::testing::Combine(::testing::Range(0, ProfileCount), ::testing::Bool()));
+
+TEST_F(SaveTest, NothingChangedTouchesNeitherTheStickNorTheWorkFolder) {
+    ASSERT_NO_FATAL_FAILURE(BuildCustomized());
+    CustomizationState state;
+    ASSERT_NO_FATAL_FAILURE(Open(state, false)); // choices reloaded from a record are no change
+    const Snapshot stick = TakeSnapshot(m_root), program = TakeSnapshot(m_world.Program());
+    EXPECT_EQ(SaveCustomization(state), SaveOutcome::NothingChanged);
+    EXPECT_EQ(PromptScript::ShownTexts(), std::vector<std::string>{"Nothing changed, nothing saved"});
+    EXPECT_TRUE(TakeSnapshot(m_root) == stick && TakeSnapshot(m_world.Program()) == program);
+}
+
+// Each file is replaced where it is, under its own spelling; no second one appears beside it.
+TEST_F(SaveTest, ALowerCaseStickIsSavedUnderItsOwnNames) {
+    StickBuilder stick = StickBuilder(ProfileTable[4]).LowerCaseNames().AudioArchive().Record("old=line.wav\r\n");
+    ASSERT_NO_FATAL_FAILURE(Build(stick.Backup(*stick.Options().mwc), TypicalContainer(ProfileTable[4])));
+    m_slots = FirstChoices(ProfileTable[4]);
+    SaveAndCheck();
+}
+
+// The file system of the robot's own sticks: FAT through FUSE, checked by fsck.fat and read back
+// from a read-only mount.
+TEST_F(SaveTest, ASaveOnAFatStickLeavesItCleanAndReadsBackAsExpected) {
+    std::map<std::string, std::string> tool;
+    for (const char* name : {"mkfs.vfat", "fusefat", "fusermount", "fsck.fat"}) {
+        if (!FindProgram(name) || access("/dev/fuse", R_OK | W_OK) != 0) {
+            GTEST_SKIP() << "needs " << name << " (packages dosfstools, fusefat) and /dev/fuse";
+        }
+        tool[name] = *FindProgram(name);
+    }
+    const std::string image = m_dir / "stick.img", fsckLog = m_dir / "fsck.log";
+    ASSERT_TRUE(RunProgram({tool["mkfs.vfat"], "-F", "16", "-C", image, "16384"}) == 0 && MakeFolders(m_root));
+    const auto mount = [&](const char* mode) { return RunProgram({tool["fusefat"], "-o", mode, image, m_root}) == 0; };
+    // Opening the stick made it the current folder, which would keep it busy, and FUSE releases a
+    // closed file a moment later: until then the stick is busy too.
+    const auto unmount = [&] {
+        for (int tries = 0; tries < 50 && ChangeDirectory(m_dir.Path()); ++tries, usleep(100 * 1000)) {
+            if (RunProgram({tool["fusermount"], "-u", m_root}) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(mount("rw+"));
+    const std::shared_ptr<void> unmountAtTheEnd(nullptr, [&](void*) { unmount(); });
+    // FUSE cannot rename without replacing atomically: the backup made on opening takes the way
+    // that looks first.
+    ASSERT_NO_FATAL_FAILURE(Build(StickBuilder(ProfileTable[2]), TypicalContainer(ProfileTable[2])));
+    m_slots = FirstChoices(ProfileTable[2]);
+    SaveAndCheck([&] {
+        ASSERT_TRUE(unmount());
+        EXPECT_EQ(RunProgram({tool["fsck.fat"], "-n", image}, fsckLog), 0) << ReadFileText(fsckLog);
+        ASSERT_TRUE(mount("ro"));
+    });
+}
+
+// --- Every way out of a save, in one process ---
+
+// A way out: the messages, the fates of the archive, the configuration and the record, what is left
+// in the work folder besides the compressor, a script in the compressor's place (or none), and a
+// shell command that stages the rest, given the archive, configuration, record, backup and work
+// folder as $1 to $5.
+struct WayOut {
+    const char* name;
+    std::vector<std::string> messages;
+    const char* fates;
+    std::vector<std::string> workLeft;
+    std::string compressor, stage;
+};
+
+void PrintTo(const WayOut& way, std::ostream* os) {
+    *os << way.name;
+}
+
+class WaysOut : public SaveTest, public ::testing::WithParamInterface<WayOut> {};
+
+// Stand-in compressors that unpack as gzip does and then fail or fail to pack, or pack and then
+// fail; stale files of an earlier run in the work folder; copies a cut-off replacement left.
+const std::string kFailsToPack = R"(case "$1" in -d) exec gzip -d "$2";; *) exit 1;; esac)";
+const std::string kUnpacksButFails =
+    R"(case "$1" in -d) gzip -dc "$2" > "${2%.gz}"; exit 1;; *) exec gzip -n "$1" "$2";; esac)";
+const std::string kPacksButFails = R"(case "$1" in -d) exec gzip -d "$2";; *) gzip -n -6 "$2"; exit 1;; esac)";
+const std::string kStaleUnpacked = R"(gzip -dc "$4" > "$5"/'$TMP$.MWC')",
+                  kStalePacked = R"(echo old | gzip > "$5"/'$TMP$.ODA.gz')";
+const std::string kCutOffCopies = R"(for f in "$1" "$2" "$3"; do echo cut > "${f%/*}/.${f##*/}.tw-Xk29aQ"; done)";
+
+const WayOut kWaysOut[] = {
+    {"BackupRemovedAfterOpening", {kNoBackup}, "NOO", {}, "", R"(rm "$4")"},
+    // A folder in the place of the configuration's copy in the work folder, which the save leaves.
+    {"WorkFolderCannotTakeTheCopy", {kNoBackup}, "NOO", {"$TMP$.MWC.gz"}, "", R"(mkdir -p "$5"/'$TMP$.MWC.gz'/in)"},
+    {"CompressorMissing", {kToolMissing, kUnpackFailed}, "NOO", {}, "", R"(rm "$5/Crushkit")"},
+    {"CompressorFailsToUnpackAndLeavesNothing", {kUnpackSpawn, kUnpackFailed}, "NOO", {}, "exit 1", ""},
+    {"StaleFilesDoNotHideAFailedUnpack", {kUnpackSpawn, kUnpackFailed}, "NOO", {}, "exit 1", kStaleUnpacked},
+    // The unpacked copy counts; the tool's input is the tool's to remove, and it did not.
+    {"CompressorUnpacksButReportsFailure", {kUnpackSpawn, kSummary}, "NNN", {"$TMP$.MWC.gz"}, kUnpacksButFails, ""},
+    {"BackupIsGzipButNoContainer", {kRewriteFailed}, "NOO", {}, "", R"(echo none | gzip > "$4")"},
+    {"CompressorFailsToPackAndLeavesNothing", {kPackSpawn, kPackFailed}, "NOO", {}, kFailsToPack, ""},
+    {"StaleFilesDoNotHideAFailedPack", {kPackSpawn, kPackFailed}, "NOO", {}, kFailsToPack, kStalePacked},
+    {"CompressorPacksButReportsFailure", {kPackSpawn, kSummary}, "NNN", {}, kPacksButFails, ""},
+    // What could not be copied to the stick stays in the work folder, whole.
+    {"ConfigurationIsAFolder", {kCopyFailed}, "NOO", {kPacked}, "", R"(rm "$2" && mkdir -p "$2/inside")"},
+    {"RecordIsAFolder", {kRecordFailed}, "NNO", {}, "", R"(rm "$3" && mkdir -p "$3/inside")"},
+    // Ways through that look like trouble but are not.
+    {"ReadOnlyConfigurationIsReplacedAllTheSame", {kSummary}, "NNN", {}, "", R"(chmod 444 "$2")"},
+    {"UnfinishedCopiesOfAnEarlierSaveAreCleared", {kSummary}, "NNN", {}, "", kCutOffCopies},
+};
+
+TEST_P(WaysOut, TellsTheUserLeavesTheStickWholeAndKeepsTheChoices) {
+    const WayOut& way = GetParam();
+    ASSERT_NO_FATAL_FAILURE(BuildCustomized());
+    CustomizationState state;
+    ASSERT_NO_FATAL_FAILURE(Open(state));
+    // A hidden file of the user's beside the archive is no unfinished copy and must stay, even when
+    // its name has the length of one.
+    WriteFileText(fs::path(File(Archive)).parent_path() / ".AUDIO.ODA.mine01", "not ours");
+    if (!way.compressor.empty()) {
+        m_world.ReplaceCompressor(way.compressor);
+    }
+    ASSERT_EQ(RunProgram({"/bin/sh", "-c", way.stage, "sh", File(Archive), File(Configuration), File(Record),
+                          Host(MakeBackupPath(m_profile->mwcPath)), m_world.Program()}),
+              0);
+    const Snapshot before = TakeSnapshot(m_root);
+    const auto descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const long open = descriptors();
+    // Twice: the next Save, with nothing put right, starts afresh and ends the same way.
+    for (int save = 0; save < 2; ++save) {
+        PromptScript::Clear();
+        EXPECT_EQ(SaveCustomization(state),
+                  way.messages.back() == kSummary ? SaveOutcome::Saved : SaveOutcome::KeepOpen);
+        EXPECT_EQ(descriptors(), open) << "a file was left open";
+        Expect(PromptScript::ShownTexts(), way.messages, before, way.fates, way.workLeft);
+        EXPECT_EQ(state.Assignments, std::optional(m_slots));
+        EXPECT_TRUE(state.Modified);
+    }
+    if (way.workLeft == std::vector<std::string>{kPacked}) {
+        ExpectWholeGzip(m_world.Program() + "/" + kPacked, NewConfiguration());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WaysOut, ::testing::ValuesIn(kWaysOut),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Saves refused before they write anything, run by SaveDriver ---
+
+TEST_F(SaveTest, ChoicesThatCouldNotReachTheRobotAreNamedInOneMessageAndNothingIsWritten) {
+    ASSERT_TRUE(SaveDriverPath().has_value());
+    ASSERT_NO_FATAL_FAILURE(BuildCustomized());
+    const std::string name32 = std::string(28, 'b') + ".wav", name33 = std::string(29, 'a') + ".wav";
+    for (const std::string& name : {name32, name33, std::string("a\\b.wav")}) {
+        m_world.AddSound(name, RobotWave(100, 4));
+    }
+    ASSERT_TRUE(MakeFolders(m_world.Sounds() + "/folder.wav") && fs::remove(m_world.Sounds() + "/bark.wav"));
+    // TUNE.MID is tune.mid in other letters: one sound, no clash.
+    const std::string more[] = {"Sample.wav",   "sample.mid", "a\\b.wav", "TUNE.MID",
+                                "sub/bark.wav", "folder.wav", name32,     name33};
+    std::copy(std::begin(more), std::end(more), m_slots.begin() + 5);
+    const Snapshot before = TakeSnapshot(m_root);
+    const DriverReport report = Drive({}, m_root);
+    ExpectRefused(report,
+                  {"'bark.wav'", "'Sample.wav' and 'sample.mid'", "u_sample", "'a\\b.wav'", "'sub/bark.wav'",
+                   "'folder.wav'", "'" + name33 + "'"},
+                  before);
+    EXPECT_EQ(report.prompts.back().find(name32), std::string::npos) << "32 characters are not too many";
+    EXPECT_EQ(report.prompts.back().find("TUNE"), std::string::npos);
+}
+
+// Write-protected: the whole stick, the configuration's folder or the record alone, by read-only
+// bind mounts in a private mount namespace.
+class WriteProtected : public SaveTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WriteProtected, IsSaidSoBeforeAnythingIsWritten) {
+    std::optional<std::vector<std::string>> wrapper = ReadOnlyMount();
+    if (!wrapper || !SaveDriverPath()) {
+        GTEST_SKIP() << "needs SaveDriver and a private mount namespace (root and unshare)";
+    }
+    ASSERT_NO_FATAL_FAILURE(BuildCustomized());
+    wrapper->push_back(GetParam() == 0   ? m_root
+                       : GetParam() == 1 ? fs::path(File(Configuration)).parent_path().string()
+                                         : File(Record));
+    const Snapshot before = TakeSnapshot(m_root);
+    const DriverReport report = Drive(*wrapper, m_root);
+    if (report.status == 90) {
+        GTEST_SKIP() << "read-only bind mounts are not permitted here";
+    }
+    ExpectRefused(report, {"write-protected", "lock switch"}, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(WholeStickConfigurationFolderRecord, WriteProtected, ::testing::Range(0, 3));
+
+// A full stick: a small tmpfs in a private mount namespace.
+TEST_F(SaveTest, AStickWithoutRoomForTheNewFilesIsSaidSoWithTheNumbers) {
+    // The stick is copied onto a fresh tmpfs, a filler leaves exactly `room` bytes free, the save
+    // runs, and the stick is copied back out (without the filler) for the checks.
+    std::optional<std::vector<std::string>> wrapper = PrivateMount(R"(
+        mnt=$1 src=$2 out=$3 room=$4; shift 4
+        mount -t tmpfs -o size=2m tmpfs "$mnt" || exit 90
+        cp -a "$src/." "$mnt/" || exit 91
+        fill=$(($(df --output=avail -B1 "$mnt" | tail -n 1) - room))
+        if [ "$fill" -gt 0 ]; then head -c "$fill" /dev/zero > "$mnt/FILLER" || exit 92; fi
+        "$@"; status=$?
+        rm -f "$mnt/FILLER"
+        cp -a "$mnt/." "$out/" || exit 93
+        exit $status)");
+    if (!wrapper || !SaveDriverPath() || !FindProgram("df") || !FindProgram("head")) {
+        GTEST_SKIP() << "needs SaveDriver, a private mount namespace (root and unshare) and coreutils";
+    }
+    ASSERT_NO_FATAL_FAILURE(BuildCustomized());
+    m_world.AddSound("bark.wav", RobotWave(300 * 1000, 7)); // more than the room left
+    const std::string mountPoint = m_dir / "mnt", out = m_dir / "after";
+    ASSERT_TRUE(MakeFolders(mountPoint) && MakeFolders(out));
+    wrapper->insert(wrapper->end(), {mountPoint, m_root, out, std::to_string(200 * 1000)});
+    const Snapshot before = TakeSnapshot(m_root);
+    const DriverReport report = Drive(*wrapper, mountPoint);
+    if (report.status == 90) {
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    }
+    // Free is the room rounded down to whole tmpfs pages; the archive alone needs more than 300 KB.
+    ExpectRefused(report, {"The stick has 196 KB free; this save needs "}, before, out);
+    const std::string message = report.prompts.back();
+    EXPECT_GT(std::atoi(message.c_str() + message.find("needs ") + 6), 300) << message;
+}
+
+TEST(SaveChecks, SizesAreRoundedTheCautiousWay) {
+    // What is free never looks larger, and what is needed never smaller, than it is.
+    EXPECT_EQ(FormatSize(1'250'000, false), "1.2 MB");
+    EXPECT_EQ(FormatSize(1'200'001, true), "1.3 MB");
+    EXPECT_EQ(FormatSize(999'001, true), "1000 KB");
+    EXPECT_EQ(FormatSize(1'999, false), "1 KB");
+}
+
+// --- The process killed, or a system call failing, at every step of replacing a stick file ---
+
+// A strace line without its result, and with SafeFile's random copy names made alike.
+std::string Normalized(const std::string& line) {
+    std::string text = line.substr(0, line.rfind(" = "));
+    for (size_t at = text.find(".tw-"); at != std::string::npos; at = text.find(".tw-", at + 1)) {
+        text.erase(at + 4, 6);
+    }
+    return text;
+}
+
+// A first save under strace lists the driver's system calls that touch the stick, from the first
+// file it creates there, numbered per call as strace's "when=" counts them; each later save, on a
+// fresh copy of the same stick, has one of those calls killed or failed.
+class TracedSave : public SaveTest {
+public:
+    struct Point {
+        std::string call;
+        int ordinal;
+        std::string line;
+    };
+
+    void SetUp() override {
+        SaveTest::SetUp();
+        // Only a tracer that cannot trace at all skips: a driver that crashes or ends early under
+        // strace is a failure.
+        if (IsSkipped() || !SaveDriverPath() || !m_strace ||
+            RunProgram({*m_strace, "-o", "/dev/null", FindProgram("true").value_or("/bin/true")}) != 0) {
+            GTEST_SKIP() << "needs SaveDriver and strace able to trace here";
+        }
+        ASSERT_NO_FATAL_FAILURE(BuildCustomized());
+        fs::copy(m_root, m_pristine, fs::copy_options::recursive);
+        m_before = TakeSnapshot(m_root);
+        const std::string log = m_dir / "calls.log";
+        const std::string calls =
+            "openat,write,fsync,fdatasync,close,rename,renameat,renameat2,unlink,unlinkat,chmod,fchmod";
+        ASSERT_EQ(Drive({*m_strace, "-o", log, "-y", "-e", "trace=" + calls}, m_root).outcome, "Saved")
+            << ReadFileText(m_dir / "driver.log");
+        std::map<std::string, int> seen;
+        std::istringstream lines(ReadFileText(log));
+        for (std::string line; std::getline(lines, line);) {
+            const size_t paren = line.find('(');
+            if (paren == std::string::npos || line.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != paren) {
+                continue;
+            }
+            const int ordinal = ++seen[line.substr(0, paren)];
+            if (line.find("OPEN-R") != std::string::npos &&
+                (!m_points.empty() || line.find("O_CREAT") != std::string::npos)) {
+                m_points.push_back({line.substr(0, paren), ordinal, Normalized(line)});
+            }
+        }
+        ASSERT_GE(m_points.size(), 15u) << ReadFileText(log);
+    }
+
+    // The stick as before the first save, an empty work folder, and a save with `effect` at `point`.
+    DriverReport SaveWith(const Point& point, const std::string& effect) {
+        fs::remove_all(m_root);
+        fs::copy(m_pristine, m_root, fs::copy_options::recursive);
+        for (const std::string& left : m_world.WorkLeftovers()) {
+            fs::remove_all(m_world.Program() + "/" + left);
+        }
+        const std::string log = m_dir / "inject.log",
+                          inject = point.call + ":" + effect + ":when=" + std::to_string(point.ordinal);
+        const DriverReport report =
+            Drive({*m_strace, "-o", log, "-y", "-e", "trace=" + point.call, "-e", "inject=" + inject}, m_root);
+        // The call acted on, marked injected or the last before the kill, is the point's; another
+        // means the driver's calls came in another order than in the first save.
+        std::string acted;
+        std::istringstream lines(ReadFileText(log));
+        for (std::string line;
+             std::getline(lines, line) && line.rfind("+++", 0) != 0 && !acted.ends_with("(INJECTED)");) {
+            acted = line;
+        }
+        EXPECT_EQ(Normalized(acted), point.line);
+        return report;
+    }
+
+    std::optional<std::string> m_strace = FindProgram("strace");
+    std::string m_pristine = m_dir / "pristine";
+    Snapshot m_before;
+    std::vector<Point> m_points;
+};
+
+TEST_F(TracedSave, AKilledSaveLeavesEveryStickFileOldOrNewAndTheNextSaveFinishesTheJob) {
+    std::set<std::string> states;
+    for (const Point& point : m_points) {
+        SCOPED_TRACE("killed at " + point.call + " #" + std::to_string(point.ordinal) + ": " + point.line);
+        ASSERT_EQ(SaveWith(point, "signal=KILL").status, 128 + SIGKILL);
+        std::string fates;
+        for (StickFile which : {Archive, Configuration, Record}) {
+            fates += ReadFileBytes(File(which)) == BytesOf(m_before, Relative(which)).value_or(std::vector<uint8_t>())
+                         ? 'O'
+                         : 'N';
+        }
+        states.insert(fates);
+        // Each file old or new, whole; a newer file never precedes an older one in the save's order.
+        EXPECT_TRUE(fates == "OOO" || fates == "NOO" || fates == "NNO" || fates == "NNN") << fates;
+        ExpectWholeGzip(File(Configuration), fates[1] == 'N'
+                                                 ? NewConfiguration()
+                                                 : *GunzipBytes(*BytesOf(m_before, Relative(Configuration))));
+        // A killed process cannot clear its unfinished copies; the save that follows must, and leave
+        // nothing else behind.
+        const DriverReport again = Drive({}, m_root);
+        Expect(again.prompts, {kTitle, kSummary}, m_before, "NNN");
+        if (HasFailure()) {
+            break;
+        }
+    }
+    // The kills fell before, between and after the replacements.
+    EXPECT_EQ(states, (std::set<std::string>{"OOO", "NOO", "NNO", "NNN"}));
+}
+
+TEST_F(TracedSave, AFailingWriteSyncCloseOrRenameOfAStickFileIsReportedAndLeavesTheOldFile) {
+    // Each call on an unfinished copy (creating, writing, syncing, closing, renaming it into place)
+    // fails in turn, as a full or failing stick makes it fail; the copy's permissions do not count.
+    const std::tuple<std::string, std::string, const char*, std::vector<std::string>> stops[] = {
+        {".AUDIO.ODA.", kArchiveFailed, "OOO", {}},
+        {".ERS-210.MWC.", kCopyFailed, "NOO", {kPacked}},
+        {".ERS-210.CUS.", kRecordFailed, "NNO", {}}};
+    std::set<std::string> failed;
+    for (const Point& point : m_points) {
+        for (const auto& [copy, message, fates, workLeft] : stops) {
+            if (point.line.find(copy) != std::string::npos && point.call != "fchmod") {
+                SCOPED_TRACE("failed " + point.call + " #" + std::to_string(point.ordinal) + ": " + point.line);
+                const DriverReport report = SaveWith(point, point.call == "write" ? "error=ENOSPC" : "error=EIO");
+                EXPECT_EQ(report.outcome, "KeepOpen");
+                Expect(report.prompts, {kTitle, message}, m_before, fates, workLeft);
+                failed.insert(copy + point.call);
+            }
+        }
+        if (HasFailure()) {
+            break;
+        }
+    }
+    // Each copy met its creation, a write, the sync, the close and the rename.
+    EXPECT_EQ(failed.size(), 15u) << ::testing::PrintToString(failed);
+}

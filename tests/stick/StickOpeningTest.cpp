@@ -1,0 +1,164 @@
+#include "SaveExpectations.h"
+#include "StickFixture.h"
+
+#include <optional>
+#include <tuple>
+
+using Bytes = std::vector<uint8_t>;
+
+static Bytes Model(const std::string& text, const std::string& marker = "ERS-", size_t size = 97) {
+    return ScrambleRhapsody(MakeRhapsodyBlock(text, marker), size);
+}
+
+// ERS-220 as the model files our tools make carry it, written out rather than scrambled here, so
+// that a changed key shows.
+static Bytes KnownModel220() {
+    Bytes bytes(64, 0);
+    bytes.insert(bytes.end(), {0xDF, 0xE5, 0x87, 0xDC, 0x3C, 0x19, 0x78});
+    bytes.resize(97);
+    return bytes;
+}
+
+constexpr int kMultiple = -1;    // "This stick supports multiple AIBO models..."
+constexpr int kUnsupported = -2; // "That memory stick is not supported..."
+
+using Opening = StickFixture;
+
+// The first row of the code that fits the model; the model file counts where it can be read, and
+// --model only where it cannot.
+TEST_F(Opening, TakesTheProfileOfTheCodeThatFitsTheModel) {
+    // What, the VERSION code (first byte highest), the model file, --model, the row taken or why none.
+    const std::tuple<const char*, uint32_t, Bytes, int, int> cases[] = {
+        {"AiboLife1", 0x000102FF, Model("220"), 0, 0},
+        {"AiboLife310", 0x00010BFF, {}, 0, 1},
+        {"AiboLife2 210", 0x000110FF, Model("210"), 220, 2},
+        {"AiboLife2 220", 0x000110FF, KnownModel220(), 0, 4},
+        {"Explorer 210", 0x000111FF, Model("210"), 0, 3},
+        {"fourth byte ignored", 0x00011100, Model("220"), 0, 5},
+        {"Recognition", 0x000130FF, {}, 0, 6},
+        {"no model file", 0x000110FF, {}, 0, kMultiple},
+        {"no model file, 210", 0x000111FF, {}, 210, 3},
+        {"310", 0x000110FF, Model("310"), 220, kMultiple},
+        {"96 bytes", 0x000110FF, Model("220", "ERS-", 96), 210, 2},
+        {"98 bytes", 0x000110FF, Model("220", "ERS-", 98), 210, 2},
+        {"not scrambled", 0x000110FF, ScrambleRhapsody(Model("220", "ERS-", 96)), 210, 2}, // scrambled twice
+        {"lower-case marker", 0x000110FF, Model("220", "ers-"), 210, 2},
+        {"white space first", 0x000110FF, Model("\t\n\v\f\r 220"), 210, 4},
+        {"letter first", 0x000110FF, Model("x220"), 210, 2},
+        {"letter after", 0x000110FF, Model("22x0"), 220, kMultiple},
+        {"negative", 0x000110FF, Model("-210"), 220, kMultiple},
+        {"digits to the end", 0x000110FF, Model(std::string(28, '9')), 220, kMultiple},
+        {"unknown third byte", 0x000120FF, Model("210"), 0, kUnsupported},
+        {"unknown first byte", 0x010102FF, Model("210"), 0, kUnsupported},
+    };
+    for (const auto& [what, code, model, assumed, row] : cases) {
+        SCOPED_TRACE(what);
+        StickBuilder stick(ProfileTable[std::max(row, 0)]);
+        stick.Code({uint8_t(code >> 24), uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code)});
+        model.empty() ? stick.NoRhapsody() : stick.RhapsodyBytes(model);
+        CustomizationState state;
+        state.AssumedModel = assumed;
+        EXPECT_EQ(Open(stick, Build(stick, what), state), row >= 0);
+        EXPECT_EQ(state.ActiveProfile, row >= 0 ? &ProfileTable[row] : nullptr);
+        ASSERT_EQ(Shown(), row >= 0 ? "F" : "FM");
+        EXPECT_EQ(PromptScript::Shown().back().text.find("multiple") != std::string::npos, row == kMultiple);
+    }
+}
+
+TEST_F(Opening, CancelledDialogOpensNothing) {
+    CustomizationState state;
+    EXPECT_FALSE(OpenStick(state));
+    EXPECT_EQ(Shown(), "F");
+}
+
+class EveryProfile : public StickFixture, public ::testing::WithParamInterface<int> {};
+
+// A stick built for the profile opens at once with the profile's empty assignments; one with its
+// names in lower case is prepared exactly alike; the backup is made once and never again.
+TEST_P(EveryProfile, OpensItsStickAndBacksItUpOnce) {
+    const ModelProfile& profile = ProfileTable[GetParam()];
+    const StickBuilder original = StickBuilder(profile).MotionArchive().AudioArchive();
+    const StickBuilder lower = StickBuilder(original).LowerCaseNames();
+    const std::string originalRoot = Build(original, "original");
+    const std::string root = Build(lower, "lower");
+    for (const auto& [stick, at] : {std::pair{&original, originalRoot}, std::pair{&lower, root}}) {
+        PromptScript::SetNextAnswer(true);
+        CustomizationState state;
+        ASSERT_TRUE(Open(*stick, at, state));
+        EXPECT_EQ(state.ActiveProfile, &profile);
+        EXPECT_EQ(state.Assignments, AssignmentTable(static_cast<size_t>(profile.catalogCount)));
+        EXPECT_EQ(Shown(), "FQ");
+    }
+    EXPECT_EQ(TakeSnapshot(root, true), TakeSnapshot(originalRoot, true));
+    // Whatever the configuration holds later, the backup stays as the first opening made it.
+    const std::string mwc = original.HostPath(originalRoot, profile.mwcPath);
+    const Bytes first = ReadFileBytes(mwc);
+    ASSERT_TRUE(WriteFileBytes(mwc, {'n', 'e', 'w'}));
+    CustomizationState state;
+    ASSERT_TRUE(Open(original, originalRoot, state));
+    EXPECT_EQ(Shown(), "F");
+    EXPECT_EQ(ReadFileBytes(original.HostPath(originalRoot, MakeBackupPath(profile.mwcPath))), first);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, EveryProfile, ::testing::Range(0, ProfileCount));
+
+// MOTION.ODA or LED.ODA in the data folder is an older customization: Yes deletes them and
+// AUDIO.ODA, No changes nothing. AUDIO.ODA alone is what our own saves leave, no reason to ask.
+// The backup is what every save rebuilds from: one that exists is trusted without the
+// configuration, and one that cannot be made whole is not made at all.
+TEST_F(Opening, PreparesTheStickOrLeavesItAsItWas) {
+    // What, the change to a valid stick, a folder made where a file should be, the answer, opened,
+    // prompts shown, entries left in the data folder (-1: the stick as it was).
+    const std::tuple<const char*, void (*)(StickBuilder&), const char*, bool, bool, const char*, int> cases[] = {
+        {"motion, yes", [](StickBuilder& s) { s.MotionArchive().AudioArchive(); }, "", true, true, "FQ", 0},
+        {"motion, no", [](StickBuilder& s) { s.MotionArchive().AudioArchive(); }, "", false, false, "FQ", -1},
+        {"led", [](StickBuilder& s) { s.LedArchive().AudioArchive().LowerCaseNames(); }, "", true, true, "FQ", 0},
+        {"audio", [](StickBuilder& s) { s.AudioArchive(); }, "", true, true, "F", 1},
+        {"backup kept", [](StickBuilder& s) { s.NoMwc().Backup(SampleArchive("ORG")); }, "", true, true, "F", 0},
+        {"no backup", [](StickBuilder& s) { s.NoMwc().MotionArchive().LedArchive(); }, "", true, false, "FQM", 0},
+        {"unreadable", [](StickBuilder& s) { s.NoMwc(); }, "OPEN-R/MW/CONF/ERS-210.MWC", true, false, "FM", -1},
+    };
+    for (const auto& [what, change, folder, yes, opens, shown, left] : cases) {
+        SCOPED_TRACE(what);
+        StickBuilder stick;
+        change(stick);
+        const std::string root = Build(stick, what);
+        ASSERT_TRUE(MakeFolders(root + "/" + folder));
+        const Snapshot before = TakeSnapshot(root);
+        PromptScript::Activate();
+        PromptScript::SetNextAnswer(yes);
+        CustomizationState state;
+        EXPECT_EQ(Open(stick, root, state), opens);
+        EXPECT_EQ(state.Assignments.has_value(), opens);
+        EXPECT_EQ(Shown(), shown);
+        if (left < 0) {
+            EXPECT_EQ(TakeSnapshot(root), before);
+        } else {
+            EXPECT_EQ(ListFolder(stick.HostPath(root, ProfileTable[0].dataFolder)).size(), size_t(left));
+        }
+    }
+}
+
+// Root ignores file permissions: SaveDriver opens the stick (and tries to save) under a read-only
+// bind mount.
+TEST_F(Opening, WriteProtectedStickOpensOnlyWithItsBackup) {
+    std::optional<std::vector<std::string>> wrapper = ReadOnlyMount();
+    if (!wrapper || !SaveDriverPath()) {
+        GTEST_SKIP() << "needs SaveDriver and a private mount namespace (root and unshare)";
+    }
+    const SaveWorld world(m_dir / "program");
+    for (bool backup : {false, true}) {
+        StickBuilder stick(ProfileTable[3]);
+        stick.Options().backup = backup ? stick.Options().mwc : std::nullopt;
+        const std::string root = Build(stick, backup ? "backup" : "none");
+        const Snapshot before = TakeSnapshot(root);
+        std::vector<std::string> command = *wrapper;
+        command.push_back(root);
+        const DriverReport report = RunSaveDriver(command, root, world, {}, m_dir / "driver.log");
+        if (report.status == 90) {
+            GTEST_SKIP() << "read-only bind mounts are not permitted here";
+        }
+        EXPECT_EQ(report.outcome, backup ? "KeepOpen" : "NotOpened") << ReadFileText(m_dir / "driver.log");
+        EXPECT_EQ(TakeSnapshot(root), before);
+    }
+}
