@@ -3,6 +3,7 @@
 #include "platform/SafeFile.h"
 
 #include "TempDir.h"
+#include "platform/ByteStream.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,16 @@ TEST(SafeFile, ReplacesByWholeFilesOnlyAndLeavesNoTemporary) {
     std::remove((dir / "ERS-210.ORG").c_str());
     EXPECT_TRUE(CopyFileSafely(dir / "packed.gz", dir / "ERS-210.ORG", true));
     EXPECT_EQ(ReadFileBytes(dir / "ERS-210.ORG"), big);
+}
+
+TEST(FileSource, TellingTheSizeLeavesTheReadingWhereItWas) {
+    // libsndfile asks a recording's length in the middle of reading it.
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir / "f", {1, 2, 3, 4}));
+    std::unique_ptr<FileSource> file = FileSource::Open(dir / "f");
+    uint8_t byte[2] = {};
+    ASSERT_TRUE(ReadItem(*file, byte, 1) && file->Size() == 4 && ReadItem(*file, byte + 1, 1));
+    EXPECT_EQ(byte[1], 2);
 }
 
 } // namespace
