@@ -89,7 +89,11 @@ std::optional<PcmAudio> ConvertToOutput(const SDL_AudioSpec& spec, const Uint8* 
     size_t converted = cvt.needed != 0 ? static_cast<size_t>(cvt.len_cvt) : length;
     PcmAudio audio;
     audio.samples.resize(converted / sizeof(int16_t) - (converted / sizeof(int16_t)) % AudioOutChannels);
-    std::memcpy(audio.samples.data(), buffer.data(), audio.samples.size() * sizeof(int16_t));
+    // A sound shorter than one output frame converts to nothing, and an empty vector has no data
+    // to copy into.
+    if (!audio.samples.empty()) {
+        std::memcpy(audio.samples.data(), buffer.data(), audio.samples.size() * sizeof(int16_t));
+    }
     return audio;
 }
 
