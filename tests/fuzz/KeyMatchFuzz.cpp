@@ -13,15 +13,6 @@ namespace {
 
 // Fuzzing builds may define NDEBUG, so the checks must not vanish with assert.
 
-bool HasAsciiUpper(const std::string& text) {
-    for (char ch : text) {
-        if (ch >= 'A' && ch <= 'Z') {
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string LowerAscii(std::string text) {
     for (char& ch : text) {
         if (ch >= 'A' && ch <= 'Z') {
@@ -73,7 +64,7 @@ void CheckCustomName(const std::string& fileName) {
     Check(customName.size() == 2 + firstDot);
     Check(customName.compare(0, 2, "u_") == 0);
     Check(customName.find('.') == std::string::npos);
-    Check(!HasAsciiUpper(customName));
+    Check(LowerAscii(customName) == customName);
     const std::string extension = fileName.substr(fileName.rfind('.') + 1);
     Check(isMidi == (!extension.empty() && (extension[0] == 'm' || extension[0] == 'M')));
 

@@ -2,6 +2,7 @@
 // half-way, under strace).
 #include "platform/SafeFile.h"
 
+#include "SaveExpectations.h"
 #include "TempDir.h"
 #include "platform/ByteStream.h"
 
@@ -13,10 +14,7 @@ const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
 
 TEST(SafeFile, ReplacesByWholeFilesOnlyAndLeavesNoTemporary) {
     TempDir dir;
-    std::vector<uint8_t> big(300000); // several copy buffers
-    for (size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<uint8_t>(i * 7);
-    }
+    const std::vector<uint8_t> big = RobotWave(150000, 7); // several copy buffers
     ASSERT_TRUE(WriteFileBytes(dir / "packed.gz", big) && WriteFileBytes(dir / "ERS-210.MWC", kOld));
     ASSERT_TRUE(ReplaceFileSafely(dir / "packed.gz", dir / "ERS-210.MWC"));
     EXPECT_EQ(ReadFileBytes(dir / "ERS-210.MWC"), big);

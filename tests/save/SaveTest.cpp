@@ -459,8 +459,11 @@ TEST_P(WriteProtected, IsSaidSoBeforeAnythingIsWritten) {
 
 INSTANTIATE_TEST_SUITE_P(WholeStickConfigurationFolderRecord, WriteProtected, ::testing::Range(0, 3));
 
-// A full stick: a small tmpfs in a private mount namespace.
-TEST_F(SaveTest, AStickWithoutRoomForTheNewFilesIsSaidSoWithTheNumbers) {
+// A full stick: a small tmpfs in a private mount namespace. Room is needed for the fullest moment
+// of the save, and the old files free theirs as they go: a large old archive makes room for the rest.
+class FullStick : public SaveTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FullStick, IsSaidSoWithTheNumbersUnlessTheReplacedFilesMakeTheRoom) {
     // The stick is copied onto a fresh tmpfs, a filler leaves exactly `room` bytes free, the save
     // runs, and the stick is copied back out (without the filler) for the checks.
     std::optional<std::vector<std::string>> wrapper = PrivateMount(R"(
@@ -477,7 +480,11 @@ TEST_F(SaveTest, AStickWithoutRoomForTheNewFilesIsSaidSoWithTheNumbers) {
         GTEST_SKIP() << "needs SaveDriver, a private mount namespace (root and unshare) and coreutils";
     }
     ASSERT_NO_FATAL_FAILURE(BuildCustomized());
-    m_world.AddSound("bark.wav", RobotWave(300 * 1000, 7)); // more than the room left
+    ASSERT_TRUE(WriteFileBytes(File(Archive), std::vector<uint8_t>(400 * 1000))); // more than the room left
+    const bool fits = GetParam();
+    if (!fits) {
+        m_world.AddSound("bark.wav", RobotWave(300 * 1000, 7)); // so is the new archive
+    }
     const std::string mountPoint = m_dir / "mnt", out = m_dir / "after";
     ASSERT_TRUE(MakeFolders(mountPoint) && MakeFolders(out));
     wrapper->insert(wrapper->end(), {mountPoint, m_root, out, std::to_string(200 * 1000)});
@@ -486,11 +493,17 @@ TEST_F(SaveTest, AStickWithoutRoomForTheNewFilesIsSaidSoWithTheNumbers) {
     if (report.status == 90) {
         GTEST_SKIP() << "tmpfs cannot be mounted here";
     }
+    if (fits) {
+        EXPECT_EQ(report.outcome, "Saved") << ::testing::PrintToString(report.prompts);
+        return Expect(report.prompts, {kTitle, kSummary}, before, "NNN", {}, out);
+    }
     // Free is the room rounded down to whole tmpfs pages; the archive alone needs more than 300 KB.
     ExpectRefused(report, {"The stick has 196 KB free; this save needs "}, before, out);
     const std::string message = report.prompts.back();
     EXPECT_GT(std::atoi(message.c_str() + message.find("needs ") + 6), 300) << message;
 }
+
+INSTANTIATE_TEST_SUITE_P(NewArchiveTooLargeOrSmall, FullStick, ::testing::Bool());
 
 TEST(SaveChecks, SizesAreRoundedTheCautiousWay) {
     // What is free never looks larger, and what is needed never smaller, than it is.

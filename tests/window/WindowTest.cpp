@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -351,6 +352,21 @@ TEST(OpenFileDialog, StartsWhereAskedWithTheFilePreselectedAndTheStickAmongThePl
     const OpenFileRequest request{"Open",       "memstick.ind", "", "Memory Stick Files (*.ind)\nAll files (*)",
                                   stick.Path(), {stick.Path()}};
     EXPECT_EQ(BrowseForOpenFile(request), std::optional<std::string>(stick / "MEMSTICK.IND"));
+}
+
+TEST(ProgressDialog, FollowsTheWorkNeverGoesBackAndIsFullWhenItIsDone) {
+    ProgressPrompt progress("Adding sounds...");
+    QProgressDialog* dialog = nullptr;
+    for (QWidget* widget : QApplication::allWidgets()) {
+        dialog = dialog != nullptr ? dialog : qobject_cast<QProgressDialog*>(widget);
+    }
+    ASSERT_NE(dialog, nullptr);
+    std::vector<int> shown;
+    for (double done : {0.5, 0.25, 1.0}) {
+        EXPECT_TRUE(progress.Update(done));
+        shown.push_back(dialog->value());
+    }
+    EXPECT_EQ(shown, (std::vector<int>{dialog->maximum() / 2, dialog->maximum() / 2, dialog->maximum()}));
 }
 
 TEST_F(WindowTest, ListHoldsTheDefaultThenWaveAndMidiFilesInCaseBlindOrderAndEachBadWaveIsNamed) {

@@ -7,16 +7,10 @@ ATSPI="/usr/bin/python3 $(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/atspi.py"
 APP_NAME=${APP_NAME:-Tonewright}
 
 start_desktop() {
-    for tool in Xvfb dbus-launch xdotool /usr/bin/python3 /usr/libexec/at-spi-bus-launcher; do
-        if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "$tool" ]; then
-            echo "skipped: $tool is not installed"
-            exit 77
-        fi
+    for tool in Xvfb dbus-launch xdotool /usr/libexec/at-spi-bus-launcher; do
+        command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
     done
-    if ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
-        echo "skipped: pyatspi is not installed"
-        exit 77
-    fi
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "skipped: python3-pyatspi is not installed"; exit 77; }
     # Everything started from here carries this mark, so stop_desktop finds it all, the buses'
     # own daemons included, however they were started.
     export TW_DESKTOP_MARK="tw-desktop-$$-$RANDOM"
