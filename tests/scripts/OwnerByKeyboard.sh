@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # An owner's session with the real program, by keyboard alone and read as a screen reader reads
 # it: started in the demo stick's folder (its marker file spelled MEMSTICK.IND, as a stick copied
-# to a case-sensitive disk may spell it), Return takes the preselected file; About opens from the
-# keyboard's menu key; a stock sound is previewed (SDL's disk driver stands in for the
+# to a case-sensitive disk may spell it), Return takes the preselected file; About opens from
+# Shift+F10's menu; a stock sound is previewed (SDL's disk driver stands in for the
 # loudspeaker); an MP3 from ~/Music is brought in with Add Sounds and becomes that sound's
 # replacement; Save writes the stick and says so, and OK ends the program. The stick is then
 # checked file by file.
