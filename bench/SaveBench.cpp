@@ -26,7 +26,7 @@ namespace {
 
 constexpr int RecognitionProfile = 6;
 constexpr int SavePairs = 25;
-constexpr int RewritePairs = 41;
+constexpr int RewritePairs = 101;
 constexpr int MemoryRuns = 3;
 constexpr size_t CopyBufferBytes = size_t{1} << 16;
 

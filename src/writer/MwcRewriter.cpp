@@ -8,10 +8,11 @@
 #include "stick/ModelProfiles.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -54,6 +55,17 @@ class BufferedInput {
 public:
     explicit BufferedInput(ByteSource& source) : m_source(source) {}
 
+    // An item whose size is known here is copied inline when it lies whole in the buffer, as most
+    // do: a call to memcpy for a header of a few bytes costs more than the copy.
+    template <size_t N> bool ReadFixed(void* out) {
+        if (N <= m_end - m_pos) {
+            std::memcpy(out, m_buffer + m_pos, N);
+            m_pos += N;
+            return true;
+        }
+        return ReadItem(out, N);
+    }
+
     bool ReadItem(void* out, size_t n) {
         auto* p = static_cast<uint8_t*>(out);
         if (n == 0) {
@@ -92,6 +104,15 @@ public:
     BufferedOutput(const BufferedOutput&) = delete;
     BufferedOutput& operator=(const BufferedOutput&) = delete;
 
+    template <size_t N> bool WriteFixed(const void* data) {
+        if (!m_failed && m_used + N <= sizeof m_buffer) {
+            std::memcpy(m_buffer + m_used, data, N);
+            m_used += N;
+            return true;
+        }
+        return WriteItem(data, N);
+    }
+
     bool WriteItem(const void* data, size_t n) {
         if (n == 0 || n > sizeof m_buffer || m_failed) {
             return false;
@@ -120,24 +141,43 @@ private:
 };
 
 // Reads a header as one item, checks its magic and copies it out unchanged.
-bool CopyHeader(BufferedInput& input, BufferedOutput* output, uint8_t* header, size_t size, const char* magic) {
-    if (!input.ReadItem(header, size) || !HasMagic(header, magic)) {
+template <size_t N>
+bool CopyHeader(BufferedInput& input, BufferedOutput* output, uint8_t (&header)[N], const char* magic) {
+    if (!input.ReadFixed<N>(header) || !HasMagic(header, magic)) {
         return false;
     }
-    return output == nullptr || output->WriteItem(header, size);
+    return output == nullptr || output->WriteFixed<N>(header);
+}
+
+// The text's length up to its first zero byte, eight bytes at a time: it runs for every record,
+// and a library call costs more than a short text's scan. A word's lowest flagged byte is its
+// first zero byte; flags above it may be false.
+size_t TextLength(const char (&text)[TextBufferSize]) {
+    if constexpr (std::endian::native != std::endian::little) {
+        return strnlen(text, TextBufferSize);
+    }
+    for (size_t at = 0; at < TextBufferSize; at += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, text + at, 8);
+        const uint64_t zero = (word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL;
+        if (zero != 0) {
+            return at + static_cast<size_t>(std::countr_zero(zero)) / 8;
+        }
+    }
+    return TextBufferSize;
 }
 
 bool RewriteRecord(BufferedInput& input, BufferedOutput* output, uint32_t blockId, const MwcTextCallback& callback) {
     uint8_t header[RecordHeaderSize];
     // The header goes out before the length byte is read, so a damaged length leaves it in the
     // partial output just as far as the walk got.
-    if (!CopyHeader(input, output, header, sizeof header, "CMAC")) {
+    if (!CopyHeader(input, output, header, "CMAC")) {
         return false;
     }
     const uint32_t kind = ReadLE32(header + 4);
 
     uint8_t length = 0;
-    if (!input.ReadItem(&length, 1) || length < MinMwcTextLength || length > MaxMwcTextLength) {
+    if (!input.ReadFixed<1>(&length) || length < MinMwcTextLength || length > MaxMwcTextLength) {
         return false;
     }
     char text[TextBufferSize];
@@ -154,12 +194,12 @@ bool RewriteRecord(BufferedInput& input, BufferedOutput* output, uint32_t blockI
     // The text ends at its first zero byte. Cut or replaced down to fewer than 2 bytes, or left
     // longer than 99, it would need a length byte that the format rejects: the copy would be a
     // file that neither the robot nor this walk can read back.
-    const size_t newLength = strnlen(text, sizeof text);
+    const size_t newLength = TextLength(text);
     if (newLength < MinMwcTextLength || newLength > MaxMwcTextLength) {
         return false;
     }
     const auto lengthByte = static_cast<uint8_t>(newLength);
-    return output->WriteItem(&lengthByte, 1) && output->WriteItem(text, newLength);
+    return output->WriteFixed<1>(&lengthByte) && output->WriteItem(text, newLength);
 }
 
 int WalkBuffered(BufferedInput& input, BufferedOutput* output, const MwcTextCallback& callback) {
@@ -175,7 +215,7 @@ int WalkBuffered(BufferedInput& input, BufferedOutput* output, const MwcTextCall
     const int32_t blockCount = ReadLE32Signed(fileHeader + 8);
     for (int32_t block = 0; block < blockCount; ++block) {
         uint8_t blockHeader[BlockHeaderSize];
-        if (!CopyHeader(input, output, blockHeader, sizeof blockHeader, "MCID")) {
+        if (!CopyHeader(input, output, blockHeader, "MCID")) {
             return -1;
         }
         const uint32_t blockId = ReadLE32(blockHeader + 4);
@@ -290,27 +330,38 @@ public:
                 customName.size() > MaxMwcTextLength) {
                 continue;
             }
-            if (std::strpbrk(entry.key, "?*") == nullptr) {
-                m_exact.emplace(entry.key, Candidate{i, entry.key, customName}); // keeps the first
-            } else {
-                m_patterns.push_back(Candidate{i, entry.key, customName});
+            (std::strpbrk(entry.key, "?*") == nullptr ? m_exact : m_patterns)
+                .push_back(Candidate{i, entry.key, customName});
+        }
+        // At most half full, so that a name is found or missed within a probe or two.
+        size_t size = 1;
+        while (size < 2 * m_exact.size()) {
+            size *= 2;
+        }
+        m_table.assign(size, Empty);
+        for (size_t i = 0; i < m_exact.size(); ++i) {
+            if (FindExact(m_exact[i].key) == nullptr) { // the first of equal keys wins
+                size_t slot = Hash(m_exact[i].key) & (size - 1);
+                while (m_table[slot] != Empty) {
+                    slot = (slot + 1) & (size - 1);
+                }
+                m_table[slot] = i;
             }
         }
     }
 
     void operator()(uint32_t /*blockId*/, uint32_t kind, char* text) const {
-        if (kind != SoundNameRecordKind || text == nullptr || std::strlen(text) < KeyPrefixLength) {
+        const std::string_view name = kind == SoundNameRecordKind && text != nullptr ? text : "";
+        if (name.size() < KeyPrefixLength) {
             return;
         }
-        const Candidate* best = nullptr;
-        if (auto exact = m_exact.find(std::string_view(text)); exact != m_exact.end()) {
-            best = &exact->second;
-        }
+        const Candidate* best = FindExact(name);
         for (const Candidate& pattern : m_patterns) {
             if (best != nullptr && pattern.index > best->index) {
                 break;
             }
-            if (std::strncmp(pattern.key, text, KeyPrefixLength) == 0 && MatchSoundKey(pattern.key, text)) {
+            if (std::strncmp(pattern.key.data(), text, KeyPrefixLength) == 0 &&
+                MatchSoundKey(pattern.key.data(), text)) {
                 best = &pattern;
                 break;
             }
@@ -324,13 +375,33 @@ public:
 private:
     struct Candidate {
         int32_t index;
-        const char* key;
+        std::string_view key;
         std::string customName;
     };
+    // The catalogs' keys differ in their length or their last eight characters; mixing those
+    // costs no division, unlike the node-based map's bucket choice.
+    static size_t Hash(std::string_view name) {
+        const size_t tail = std::min<size_t>(name.size(), 8);
+        uint64_t last = 0;
+        std::memcpy(&last, name.data() + name.size() - tail, tail);
+        return static_cast<size_t>(((last ^ name.size()) * 0x9E3779B97F4A7C15ULL) >> 32);
+    }
+    const Candidate* FindExact(std::string_view name) const {
+        const size_t mask = m_table.size() - 1;
+        for (size_t slot = Hash(name) & mask; m_table[slot] != Empty; slot = (slot + 1) & mask) {
+            if (m_exact[m_table[slot]].key == name) {
+                return &m_exact[m_table[slot]];
+            }
+        }
+        return nullptr;
+    }
+
     CustomizationState& m_state;
-    // Keyed by the catalog's own static key texts: looking a name up allocates nothing.
-    std::unordered_map<std::string_view, Candidate> m_exact;
-    std::vector<Candidate> m_patterns; // in catalog order
+    std::vector<Candidate> m_exact, m_patterns; // each in catalog order
+    // Where each exact key is in m_exact, placed by Hash with open addressing. Indices rather than
+    // pointers: the callback is copied into the walk.
+    static constexpr size_t Empty = SIZE_MAX;
+    std::vector<size_t> m_table = {Empty};
 };
 
 } // namespace
