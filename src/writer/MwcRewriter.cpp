@@ -381,9 +381,13 @@ private:
     // The catalogs' keys differ in their length or their last eight characters; mixing those
     // costs no division, unlike the node-based map's bucket choice.
     static size_t Hash(std::string_view name) {
-        const size_t tail = std::min<size_t>(name.size(), 8);
+        // A fixed eight-byte copy stays a register load; a variable one is a library call here.
         uint64_t last = 0;
-        std::memcpy(&last, name.data() + name.size() - tail, tail);
+        if (name.size() >= 8) {
+            std::memcpy(&last, name.data() + name.size() - 8, 8);
+        } else {
+            std::memcpy(&last, name.data(), name.size());
+        }
         return static_cast<size_t>(((last ^ name.size()) * 0x9E3779B97F4A7C15ULL) >> 32);
     }
     const Candidate* FindExact(std::string_view name) const {
