@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QUrl>
 #include <algorithm>
 #include <deque>
@@ -22,6 +23,7 @@ QPointer<QWidget> g_mainWindow;
 struct Script {
     bool active = false;
     std::deque<bool> answers;
+    std::deque<int> choices;
     std::deque<std::vector<std::string>> fileNames;
     std::vector<ShownPrompt> shown;
     int cancelProgressAfter = -1;
@@ -102,6 +104,37 @@ bool AskYesNo(const std::string& text) {
     KeepLinesWhole(box);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
+}
+
+int AskChoice(const std::string& text, const std::vector<std::string>& buttons) {
+    const int cancel = static_cast<int>(buttons.size()) - 1;
+    Script& script = TheScript();
+    if (script.active) {
+        std::string names;
+        for (const std::string& button : buttons) {
+            names += (names.empty() ? "" : "|") + button;
+        }
+        script.shown.push_back({ShownPrompt::Kind::Question, g_title, text, names});
+        if (script.choices.empty()) {
+            return cancel;
+        }
+        const int chosen = script.choices.front();
+        script.choices.pop_front();
+        return chosen;
+    }
+    QMessageBox box(QMessageBox::Warning, Q(g_title), Q(text), QMessageBox::NoButton, Owner());
+    KeepLinesWhole(box);
+    std::vector<QAbstractButton*> pushed;
+    for (int i = 0; i <= cancel; ++i) {
+        pushed.push_back(box.addButton(Q(buttons[static_cast<size_t>(i)]),
+                                       i == cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    if (cancel >= 0) {
+        box.setEscapeButton(pushed.back());
+    }
+    box.exec();
+    const auto at = std::find(pushed.begin(), pushed.end(), box.clickedButton());
+    return at == pushed.end() ? cancel : static_cast<int>(at - pushed.begin());
 }
 
 namespace {
@@ -243,6 +276,10 @@ bool Active() {
 
 void SetNextAnswer(bool yes) {
     TheScript().answers.push_back(yes);
+}
+
+void SetNextChoice(int button) {
+    TheScript().choices.push_back(button);
 }
 
 void SetNextFileName(const std::string& path) {

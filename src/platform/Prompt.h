@@ -20,6 +20,9 @@ QWidget* MainWindow();
 void ShowMessage(const std::string& text);
 // Yes and No buttons; true only for Yes.
 bool AskYesNo(const std::string& text);
+// A question with buttons of its own, the last of which cancels (as Escape and the window's close
+// button do): the index of the button chosen.
+int AskChoice(const std::string& text, const std::vector<std::string>& buttons);
 
 struct OpenFileRequest {
     std::string title;
@@ -72,18 +75,20 @@ struct ShownPrompt {
     Kind kind;
     std::string caption;
     std::string text;          // the message, the question or the dialog's title
-    std::string buttons;       // "OK", "Yes|No" or "Open|Cancel"
+    std::string buttons;       // "OK", "Yes|No", "Open|Cancel" or a question's own, "|" between
     OpenFileRequest request{}; // a file dialog's
 };
 
 // While active, prompts are recorded instead of shown and answered from the queues: a question
-// with no queued answer is answered No, a file dialog with no queued name is cancelled, and
-// progress goes on unless a cancel was queued.
+// with no queued answer is answered No (or its last button), a file dialog with no queued name is
+// cancelled, and progress goes on unless a cancel was queued.
 namespace PromptScript {
 void Activate();
 void Deactivate();
 bool Active();
 void SetNextAnswer(bool yes);
+// The index of the button that the next AskChoice question gets.
+void SetNextChoice(int button);
 void SetNextFileName(const std::string& path); // an empty text cancels the dialog
 void SetNextFileNames(const std::vector<std::string>& paths);
 // The progress dialog's Cancel is pressed at its `updates`-th update from now.

@@ -124,6 +124,33 @@ bool SameSoftware(const SoftwareCode& a, const SoftwareCode& b) {
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
+// The first row of the code that fits the model; codeMatched tells whether any row had the code.
+const ModelProfile* FindProfile(const SoftwareCode& code, int model, bool& codeMatched) {
+    codeMatched = false;
+    for (const ModelProfile& row : ProfileTable) {
+        if (!SameSoftware(row.softwareCode, code)) {
+            continue;
+        }
+        codeMatched = true;
+        if (row.model == 0 || row.model == model) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// 210 or 220 as the owner answers, 0 when they cancel.
+int AskRobotModel() {
+    switch (AskChoice("Which AIBO is this memory stick for?", {"ERS-210", "ERS-220", "Cancel"})) {
+    case 0:
+        return 210;
+    case 1:
+        return 220;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 extern const std::array<uint8_t, 96> RhapsodyKey = MakeRhapsodyKey();
@@ -155,23 +182,21 @@ int ReadRobotModel() {
 
 bool SelectProfile(CustomizationState& state, const SoftwareCode& code, int model) {
     bool codeMatched = false;
-    const ModelProfile* chosen = nullptr;
-    for (const ModelProfile& row : ProfileTable) {
-        if (!SameSoftware(row.softwareCode, code)) {
-            continue;
-        }
-        codeMatched = true;
-        if (row.model == 0 || row.model == model) {
-            chosen = &row;
-            break;
-        }
+    const ModelProfile* chosen = FindProfile(code, model, codeMatched);
+    if (chosen == nullptr && !codeMatched) {
+        ShowMessage("That memory stick is not supported by Tonewright");
+        return false;
     }
     if (chosen == nullptr) {
-        ShowMessage(codeMatched ? "This stick supports multiple AIBO models\n"
-                                  "Please run that memory stick in your AIBO first,\n"
-                                  "then press the chest pause button"
-                                : "That memory stick is not supported by Tonewright");
-        return false;
+        ShowMessage("This stick supports multiple AIBO models\n"
+                    "Please run that memory stick in your AIBO first,\n"
+                    "then press the chest pause button");
+        // A real robot's model file is scrambled with a key we do not have, so running the stick in
+        // the robot cannot help: the owner knows the model, and is asked.
+        chosen = FindProfile(code, AskRobotModel(), codeMatched);
+        if (chosen == nullptr) {
+            return false;
+        }
     }
     state.ActiveProfile = chosen;
     if (auto* dlg = dynamic_cast<CDialog*>(MainWindow())) {

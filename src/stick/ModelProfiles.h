@@ -36,5 +36,7 @@ int ReadRobotModel();
 int ParseRobotModel(ByteSource& source);
 
 // Chooses the profile for the code and model, sets ActiveProfile and shows its name in the
-// dialog; false after telling the user why not.
+// dialog. When the code's software exists for several models and none fits `model`, the owner is
+// told so and asked which robot the stick is for. False after telling the user why not, or when
+// they cancelled that question.
 bool SelectProfile(CustomizationState& state, const SoftwareCode& code, int model);

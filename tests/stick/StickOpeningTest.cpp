@@ -1,6 +1,7 @@
 #include "SaveExpectations.h"
 #include "StickFixture.h"
 
+#include <filesystem>
 #include <optional>
 #include <tuple>
 
@@ -19,49 +20,77 @@ static Bytes KnownModel220() {
     return bytes;
 }
 
-constexpr int kMultiple = -1;    // "This stick supports multiple AIBO models..."
-constexpr int kUnsupported = -2; // "That memory stick is not supported..."
+constexpr int kMultiple = -1;                     // the multiple-models message, then the question, cancelled
+constexpr int kUnsupported = -2;                  // "That memory stick is not supported..."
+constexpr int k210 = 0, k220 = 1, kNoAnswer = -1; // the answers to "Which AIBO ...?"
 
 using Opening = StickFixture;
 
 // The first row of the code that fits the model; the model file counts where it can be read, and
-// --model only where it cannot.
+// --model only where it cannot. Where no row fits, the owner says which robot the stick is for.
 TEST_F(Opening, TakesTheProfileOfTheCodeThatFitsTheModel) {
-    // What, the VERSION code (first byte highest), the model file, --model, the row taken or why none.
-    const std::tuple<const char*, uint32_t, Bytes, int, int> cases[] = {
-        {"AiboLife1", 0x000102FF, Model("220"), 0, 0},
-        {"AiboLife310", 0x00010BFF, {}, 0, 1},
-        {"AiboLife2 210", 0x000110FF, Model("210"), 220, 2},
-        {"AiboLife2 220", 0x000110FF, KnownModel220(), 0, 4},
-        {"Explorer 210", 0x000111FF, Model("210"), 0, 3},
-        {"fourth byte ignored", 0x00011100, Model("220"), 0, 5},
-        {"Recognition", 0x000130FF, {}, 0, 6},
-        {"no model file", 0x000110FF, {}, 0, kMultiple},
-        {"no model file, 210", 0x000111FF, {}, 210, 3},
-        {"310", 0x000110FF, Model("310"), 220, kMultiple},
-        {"96 bytes", 0x000110FF, Model("220", "ERS-", 96), 210, 2},
-        {"98 bytes", 0x000110FF, Model("220", "ERS-", 98), 210, 2},
-        {"not scrambled", 0x000110FF, ScrambleRhapsody(Model("220", "ERS-", 96)), 210, 2}, // scrambled twice
-        {"lower-case marker", 0x000110FF, Model("220", "ers-"), 210, 2},
-        {"white space first", 0x000110FF, Model("\t\n\v\f\r 220"), 210, 4},
-        {"letter first", 0x000110FF, Model("x220"), 210, 2},
-        {"letter after", 0x000110FF, Model("22x0"), 220, kMultiple},
-        {"negative", 0x000110FF, Model("-210"), 220, kMultiple},
-        {"digits to the end", 0x000110FF, Model(std::string(28, '9')), 220, kMultiple},
-        {"unknown third byte", 0x000120FF, Model("210"), 0, kUnsupported},
-        {"unknown first byte", 0x010102FF, Model("210"), 0, kUnsupported},
+    // What, the VERSION code (first byte highest), the model file, --model, the answer to the
+    // question, the row taken or why none, the prompts (F the file dialog, M a message, Q the
+    // question). --model is the owner's answer given beforehand: then nothing is asked.
+    const std::tuple<const char*, uint32_t, Bytes, int, int, int, const char*> cases[] = {
+        {"AiboLife1", 0x000102FF, Model("220"), 0, kNoAnswer, 0, "F"},
+        {"AiboLife310", 0x00010BFF, {}, 0, kNoAnswer, 1, "F"},
+        {"AiboLife2 210", 0x000110FF, Model("210"), 220, kNoAnswer, 2, "F"},
+        {"AiboLife2 220", 0x000110FF, KnownModel220(), 0, kNoAnswer, 4, "F"},
+        {"Explorer 210", 0x000111FF, Model("210"), 0, kNoAnswer, 3, "F"},
+        {"fourth byte ignored", 0x00011100, Model("220"), 0, kNoAnswer, 5, "F"},
+        {"Recognition", 0x000130FF, {}, 0, kNoAnswer, 6, "F"},
+        {"no model file, cancelled", 0x000110FF, {}, 0, kNoAnswer, kMultiple, "FMQ"},
+        {"no model file, ERS-210", 0x000110FF, {}, 0, k210, 2, "FMQ"},
+        {"no model file, ERS-220", 0x000111FF, {}, 0, k220, 5, "FMQ"},
+        {"no model file, --model 210", 0x000111FF, {}, 210, k220, 3, "F"},
+        {"310, ERS-220", 0x000110FF, Model("310"), 220, k220, 4, "FMQ"},
+        {"96 bytes", 0x000110FF, Model("220", "ERS-", 96), 210, kNoAnswer, 2, "F"},
+        {"98 bytes", 0x000110FF, Model("220", "ERS-", 98), 210, kNoAnswer, 2, "F"},
+        {"not scrambled", 0x000110FF, ScrambleRhapsody(Model("220", "ERS-", 96)), 210, kNoAnswer, 2, "F"},
+        {"lower-case marker", 0x000110FF, Model("220", "ers-"), 210, kNoAnswer, 2, "F"},
+        {"white space first", 0x000110FF, Model("\t\n\v\f\r 220"), 210, kNoAnswer, 4, "F"},
+        {"letter first", 0x000110FF, Model("x220"), 210, kNoAnswer, 2, "F"},
+        {"letter after", 0x000110FF, Model("22x0"), 220, kNoAnswer, kMultiple, "FMQ"},
+        {"negative", 0x000110FF, Model("-210"), 220, kNoAnswer, kMultiple, "FMQ"},
+        {"digits to the end", 0x000110FF, Model(std::string(28, '9')), 220, kNoAnswer, kMultiple, "FMQ"},
+        {"unknown third byte", 0x000120FF, Model("210"), 0, kNoAnswer, kUnsupported, "FM"},
+        {"unknown first byte", 0x010102FF, Model("210"), 0, kNoAnswer, kUnsupported, "FM"},
     };
-    for (const auto& [what, code, model, assumed, row] : cases) {
+    for (const auto& [what, code, model, assumed, answer, row, prompts] : cases) {
         SCOPED_TRACE(what);
         StickBuilder stick(ProfileTable[std::max(row, 0)]);
         stick.Code({uint8_t(code >> 24), uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code)});
         model.empty() ? stick.NoRhapsody() : stick.RhapsodyBytes(model);
+        const std::string root = Build(stick, what);
+        const Snapshot before = TakeSnapshot(root);
         CustomizationState state;
         state.AssumedModel = assumed;
-        EXPECT_EQ(Open(stick, Build(stick, what), state), row >= 0);
+        PromptScript::Activate();
+        if (answer != kNoAnswer) {
+            PromptScript::SetNextChoice(answer);
+        }
+        EXPECT_EQ(Open(stick, root, state), row >= 0);
         EXPECT_EQ(state.ActiveProfile, row >= 0 ? &ProfileTable[row] : nullptr);
-        ASSERT_EQ(Shown(), row >= 0 ? "F" : "FM");
-        EXPECT_EQ(PromptScript::Shown().back().text.find("multiple") != std::string::npos, row == kMultiple);
+        ASSERT_EQ(Shown(), prompts);
+        if (Shown() == "FMQ") {
+            const ShownPrompt& question = PromptScript::Shown().back();
+            EXPECT_EQ(question.text, "Which AIBO is this memory stick for?");
+            EXPECT_EQ(question.buttons, "ERS-210|ERS-220|Cancel");
+            EXPECT_EQ(question.caption, "Tonewright");
+            EXPECT_EQ(PromptScript::Shown()[1].text, "This stick supports multiple AIBO models\n"
+                                                     "Please run that memory stick in your AIBO first,\n"
+                                                     "then press the chest pause button");
+        } else if (row == kUnsupported) {
+            EXPECT_EQ(PromptScript::Shown().back().text, "That memory stick is not supported by Tonewright");
+        }
+        // The question writes nothing: a stick that opens differs only by its new backup.
+        Snapshot after = TakeSnapshot(root);
+        if (row >= 0) {
+            after.erase(
+                std::filesystem::relative(stick.HostPath(root, MakeBackupPath(ProfileTable[row].mwcPath)), root));
+        }
+        EXPECT_EQ(after, before);
     }
 }
 
