@@ -3,7 +3,7 @@
 #include "Benchmarks.h"
 
 #include "BenchSupport.h"
-#include "CrushkitCore.h"
+#include "platform/Gzip.h"
 #include "SaveExpectations.h"
 #include "StickBuilder.h"
 #include "TempDir.h"

@@ -1,5 +1,5 @@
 // Feeds gzip streams to Crushkit's decompressor, from memory to memory.
-#include "CrushkitCore.h"
+#include "platform/Gzip.h"
 #include "FuzzCheck.h"
 
 #include <cstdint>

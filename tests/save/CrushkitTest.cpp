@@ -1,7 +1,7 @@
 // Crushkit, the compressor beside Tonewright: gzip-compatible in both directions and refusing
 // damaged input. The seed replays of tests/fuzz/CrushkitInflateFuzz only check that what is
 // accepted round-trips, so refusals are checked here.
-#include "CrushkitCore.h"
+#include "platform/Gzip.h"
 
 #include "ContainerBuilder.h"
 #include "FailSink.h"

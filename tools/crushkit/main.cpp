@@ -1,7 +1,7 @@
 // Crushkit: the gzip-compatible compressor that lies beside Tonewright. It is started with an
 // option and one file and behaves as gzip does for them: "-d X.gz" leaves X, "-6 X" leaves X.gz,
 // and the input is removed. It never asks anything; an existing output is replaced.
-#include "CrushkitCore.h"
+#include "platform/Gzip.h"
 #include "CrushkitFiles.h"
 
 #include <cstdio>

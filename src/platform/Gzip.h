@@ -1,7 +1,8 @@
 #pragma once
-// The gzip work of Crushkit, over byte streams so tests and fuzz targets can feed it memory or a
-// failing device. The stick's configuration file is read by the robot's own gzip reader, so what
-// is written here must stay a plain, standard gzip stream.
+// Gzip over byte streams, so tests and fuzz targets can feed it memory or a failing device: the
+// work of Crushkit, and the program's own way to tell how large a packed configuration will be. The stick's
+// configuration file is read by the robot's own gzip reader, so what is written here must stay a plain, standard gzip
+// stream.
 #include "platform/ByteStream.h"
 
 // The levels accepted by GzipStream, as gzip numbers them.

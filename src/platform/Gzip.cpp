@@ -1,4 +1,4 @@
-#include "CrushkitCore.h"
+#include "platform/Gzip.h"
 
 #include <vector>
 #include <zlib.h>
