@@ -2,6 +2,7 @@
 
 #include "platform/StickPath.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -111,8 +112,12 @@ std::optional<VolumeInfo> QueryVolume(const std::string& path) {
         return std::nullopt;
     }
     VolumeInfo info;
-    info.blockSize = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
-    info.freeBytes = static_cast<uint64_t>(vfs.f_bavail) * info.blockSize;
+    const uint64_t fragment = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
+    info.freeBytes = static_cast<uint64_t>(vfs.f_bavail) * fragment;
+    // FUSE reports its own fragment size for the whole file system; what a file really takes
+    // there (a FAT cluster) shows only in the block size of the files and folders.
+    struct stat st {};
+    info.blockSize = std::max<uint64_t>(fragment, stat(path.c_str(), &st) == 0 ? st.st_blksize : 0);
     // A mount can be writable as a whole and still refuse this path (a read-only bind mount of
     // one folder or file); access() tells by EROFS.
     info.readOnly = (vfs.f_flag & ST_RDONLY) != 0 || (access(path.c_str(), W_OK) != 0 && errno == EROFS);

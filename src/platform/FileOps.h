@@ -36,7 +36,8 @@ std::vector<FoundFile> FindFiles(const std::string& folder, const std::string& e
 // What the file system holding `path` can take.
 struct VolumeInfo {
     uint64_t freeBytes = 0; // what an unprivileged writer may still use
-    uint64_t blockSize = 1; // the unit space is handed out in (a FAT cluster)
+    uint64_t blockSize = 1; // the unit space is handed out in (a FAT cluster): the larger of the
+                            // file system's fragment size and the block size it gives for `path`
     bool readOnly = false;  // mounted read-only, as a write-protected card is
 };
 // Nothing when the path cannot be examined.

@@ -1,7 +1,6 @@
 #include "platform/SafeFile.h"
 
-#include "platform/StickPath.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -50,11 +49,20 @@ void SyncFolder(const std::string& folder) {
     }
 }
 
-// The unfinished copy of a replacement is named "." + the file's name + ".tw-" + six characters.
-// The "tw-" marks it as ours: a user's own hidden file beside a stick file (".AUDIO.ODA.mine01")
-// must never look like one.
+// The unfinished copy of a replacement is named "." + the file's name + ".tw-" + six characters
+// of mkstemp's alphabet. The "tw-" marks it as ours: a user's own hidden file beside a stick file
+// (".AUDIO.ODA.mine01", ".AUDIO.ODA.tw-my.bak", ".audio.oda.TW-mine01") must never look like one.
 constexpr const char* kCopyMark = "tw-";
 constexpr size_t kUniqueLength = 6;
+
+bool IsCopyName(const std::string& found, const std::string& prefix) {
+    if (found.size() != prefix.size() + kUniqueLength || found.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    return std::all_of(found.begin() + static_cast<std::ptrdiff_t>(prefix.size()), found.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    });
+}
 
 // A replacement cut short by a pulled stick or a killed process leaves its unfinished copy beside
 // the file it was replacing. Nothing reads such a copy; it is cleared before the next one is made,
@@ -67,10 +75,8 @@ void RemoveLeftoverCopies(const std::string& targetPath) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     // Stepped with an error code: a folder that cannot be read must not stop the replacement.
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string found = it->path().filename().string();
         std::error_code ignored;
-        if (found.size() == prefix.size() + kUniqueLength && EqualsNoCase(found.substr(0, prefix.size()), prefix) &&
-            it->is_regular_file(ignored)) {
+        if (IsCopyName(it->path().filename().string(), prefix) && it->is_regular_file(ignored)) {
             fs::remove(it->path(), ignored);
         }
     }

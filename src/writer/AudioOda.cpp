@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -60,14 +61,23 @@ bool CopyExactly(ByteSource& source, ByteSink& sink, size_t size) {
     return true;
 }
 
-} // namespace
-
-int32_t WriteAudioOda(const CustomSoundRegistry& registry, ByteSink& sink) {
-    const int32_t count = registry.Count();
-    if (count == 0) {
-        return 0;
+// Every entry's source, opened, each still of the size it was registered with; nothing when one
+// cannot be opened or has changed since.
+std::optional<std::vector<std::unique_ptr<ByteSource>>> OpenSources(const CustomSoundRegistry& registry) {
+    std::vector<std::unique_ptr<ByteSource>> sources;
+    for (const CustomSoundEntry& entry : registry.Entries()) {
+        std::unique_ptr<ByteSource> source = registry.OpenCustomSoundSource(entry);
+        if (source == nullptr || source->Size() != entry.size) {
+            return std::nullopt;
+        }
+        sources.push_back(std::move(source));
     }
+    return sources;
+}
 
+int32_t WriteArchive(const CustomSoundRegistry& registry, std::vector<std::unique_ptr<ByteSource>>& sources,
+                     ByteSink& sink) {
+    const int32_t count = registry.Count();
     uint8_t header[OdaHeaderSize] = {};
     std::memcpy(header, "ODAR", 4);
     WriteLE16(header + 6, OdaVersion);
@@ -81,13 +91,22 @@ int32_t WriteAudioOda(const CustomSoundRegistry& registry, ByteSink& sink) {
     if (!WriteItem(sink, header, sizeof header) || !WriteItem(sink, table.data(), table.size())) {
         return -1;
     }
-    for (const CustomSoundEntry& entry : registry.Entries()) {
-        std::unique_ptr<ByteSource> source = registry.OpenCustomSoundSource(entry);
-        if (source == nullptr || !CopyExactly(*source, sink, static_cast<size_t>(entry.size))) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+        if (!CopyExactly(*sources[i], sink, static_cast<size_t>(registry.Entries()[i].size))) {
             return -1;
         }
     }
     return count;
+}
+
+} // namespace
+
+int32_t WriteAudioOda(const CustomSoundRegistry& registry, ByteSink& sink) {
+    if (registry.Count() == 0) {
+        return 0;
+    }
+    std::optional<std::vector<std::unique_ptr<ByteSource>>> sources = OpenSources(registry);
+    return sources ? WriteArchive(registry, *sources, sink) : -1;
 }
 
 int32_t WriteAudioOda(const CustomSoundRegistry& registry, const std::string& archivePath) {
@@ -96,12 +115,18 @@ int32_t WriteAudioOda(const CustomSoundRegistry& registry, const std::string& ar
         RemoveFile(path); // a missing archive is what is wanted
         return 0;
     }
+    // Every sound is opened before the stick is touched: one that has gone since the choice was
+    // checked stops the save with the stick as it was.
+    std::optional<std::vector<std::unique_ptr<ByteSource>>> sources = OpenSources(registry);
+    if (!sources) {
+        return -1;
+    }
     // Written beside the old archive and renamed over it only when whole: a failed or cut-off
     // write leaves the previous archive as it was.
     SafeFile archive(path);
     if (!archive.Open()) {
         return -1;
     }
-    const int32_t written = WriteAudioOda(registry, archive.Sink());
+    const int32_t written = WriteArchive(registry, *sources, archive.Sink());
     return written >= 0 && archive.Commit() ? written : -1;
 }

@@ -47,6 +47,15 @@ bool CustomSoundRegistry::RegisterCustomSound(const std::string& fileName) {
     return true;
 }
 
+void CustomSoundRegistry::RegisterCustomSounds(const AssignmentTable& slots) {
+    ClearCustomSounds();
+    for (const std::optional<std::string>& slot : slots) {
+        if (slot) {
+            RegisterCustomSound(*slot);
+        }
+    }
+}
+
 int32_t CustomSoundRegistry::FindCustomSound(const std::string& customName) const {
     for (int32_t i = 0; i < Count(); ++i) {
         if (EqualsNoCase(m_entries[static_cast<size_t>(i)].name, customName)) {

@@ -2,6 +2,7 @@
 // The distinct replacement files of one save, each under its custom sound name, with its type and
 // its size. A save clears it, registers every assigned file, writes the archive from it and clears
 // it again; it holds nothing between saves.
+#include "app/CustomizationState.h"
 #include "platform/ByteStream.h"
 
 #include <cstdint>
@@ -33,6 +34,9 @@ public:
     // full, or when the file cannot be measured: that entry stays, with size 0, so that writing
     // the archive fails at it rather than leave the sound out unnoticed.
     bool RegisterCustomSound(const std::string& fileName);
+
+    // Forgets every entry, then registers the file of every assigned slot, in catalog order.
+    void RegisterCustomSounds(const AssignmentTable& slots);
 
     // Index of the entry whose name equals `customName` with ASCII case ignored, or -1.
     int32_t FindCustomSound(const std::string& customName) const;

@@ -7,13 +7,10 @@
 #include "platform/StickPath.h"
 #include "stick/ModelProfiles.h"
 #include "stick/StickPreparation.h"
-#include "writer/AudioOda.h"
-#include "writer/CustomSoundRegistry.h"
 #include "writer/CustomizationRecord.h"
+#include "writer/StickRoom.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -42,10 +39,20 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
 }
 
-uint64_t SizeOf(const std::string& path) {
+bool IsEmptyFile(const std::string& path) {
     std::error_code ec;
-    const uintmax_t size = fs::file_size(path, ec);
-    return ec ? 0 : static_cast<uint64_t>(size);
+    return fs::file_size(path, ec) == 0 && !ec;
+}
+
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 32 || byte == 127;
+}
+
+// The name as a message box can show it: a line break inside it would split the line.
+std::string Printable(std::string name) {
+    std::replace_if(name.begin(), name.end(), IsControl, '?');
+    return name;
 }
 
 } // namespace
@@ -68,6 +75,13 @@ std::optional<std::string> CheckReplacements(const CustomizationState& state, co
                                "folder and start Tonewright again, or add it again with Add Sounds.");
             continue;
         }
+        if (std::any_of(file.begin(), file.end(), IsControl)) {
+            problems.push_back("- " + Quoted(Printable(file)) +
+                               ": the name has a control character in it (such as a line break), which the record "
+                               "of your choices cannot keep. Rename the file in the SOUNDS folder and start "
+                               "Tonewright again.");
+            continue;
+        }
         if (!MakeCustomSoundName(file, customName, isMidi)) {
             problems.push_back(file.size() > MaxReplacementFileName
                                    ? "- " + Quoted(file) + ": the name has " + std::to_string(file.size()) +
@@ -85,6 +99,11 @@ std::optional<std::string> CheckReplacements(const CustomizationState& state, co
             problems.push_back("- " + Quoted(file) +
                                " is missing from the SOUNDS folder or cannot be read. Put it back, or choose "
                                "another sound.");
+            continue;
+        }
+        if (IsEmptyFile(path)) {
+            problems.push_back("- " + Quoted(file) +
+                               " is empty. Choose another sound, or add the recording again with Add Sounds.");
             continue;
         }
         // Two spellings of one file are one sound; two files under one name would both be played
@@ -111,13 +130,11 @@ std::optional<std::string> CheckReplacements(const CustomizationState& state, co
     return message + "\n" + kNothingSaved;
 }
 
-std::optional<std::string> CheckStickRoom(const CustomizationState& state, const CustomSoundRegistry& registry) {
+std::optional<std::string> CheckWritable(const CustomizationState& state) {
     const ModelProfile& profile = *state.ActiveProfile;
     const std::string archive = ResolveStickPath(std::string(profile.dataFolder) + "\\AUDIO.ODA");
     const std::string mwc = ResolveStickPath(profile.mwcPath);
     const std::string record = ResolveStickPath(MakeRecordPath(profile.mwcPath));
-
-    // A file or folder mounted read-only on its own counts as much as a locked card.
     for (const std::string& target : {archive, mwc, record}) {
         for (const std::string& path : {target, FolderOf(target)}) {
             std::optional<VolumeInfo> volume = QueryVolume(path);
@@ -131,58 +148,14 @@ std::optional<std::string> CheckStickRoom(const CustomizationState& state, const
             }
         }
     }
-
-    std::optional<VolumeInfo> volume = QueryVolume(FolderOf(archive));
-    if (!volume) {
-        volume = QueryVolume(".");
-    }
-    if (!volume) {
-        return std::nullopt; // the save itself will say what is wrong
-    }
-    const uint64_t block = std::max<uint64_t>(volume->blockSize, 1);
-    const auto occupied = [block](uint64_t bytes) { return (bytes + block - 1) / block * block; };
-
-    uint64_t archiveBytes = 0;
-    if (registry.Count() > 0) {
-        archiveBytes = OdaHeaderSize + OdaEntrySize * static_cast<uint64_t>(registry.Count());
-        for (const CustomSoundEntry& entry : registry.Entries()) {
-            archiveBytes += static_cast<uint64_t>(entry.size);
-        }
-    }
-    // The configuration is the backup with some names changed, packed the same way; an eighth
-    // and a few blocks more covers names longer than those they replace.
-    const uint64_t backupBytes = SizeOf(ResolveStickPath(MakeBackupPath(profile.mwcPath)));
-    const uint64_t configurationBytes = backupBytes + backupBytes / 8 + 4 * block;
-    MemorySink recordText;
-    WriteCustomizationRecord(state, recordText);
-
-    // The replacements in the order the save makes them: each new file is complete before the
-    // old one goes.
-    const std::pair<uint64_t, std::string> steps[] = {
-        {archiveBytes, archive}, {configurationBytes, mwc}, {recordText.Bytes().size(), record}};
-    int64_t grown = 0;
-    uint64_t need = 0;
-    for (const auto& [newBytes, oldPath] : steps) {
-        // A new name may take one more block for its entry in the folder.
-        const int64_t added = newBytes == 0 ? 0 : static_cast<int64_t>(occupied(newBytes) + block);
-        need = std::max<uint64_t>(need, static_cast<uint64_t>(std::max<int64_t>(grown + added, 0)));
-        grown += added - static_cast<int64_t>(occupied(SizeOf(oldPath)));
-    }
-    if (need <= volume->freeBytes) {
-        return std::nullopt;
-    }
-    return "The stick has " + FormatSize(volume->freeBytes, false) + " free; this save needs " +
-           FormatSize(need, true) + ".\nMake room on the stick, or choose fewer or shorter sounds, then save again.\n" +
-           kNothingSaved;
+    return std::nullopt;
 }
 
-std::string FormatSize(uint64_t bytes, bool roundUp) {
-    const auto scaled = [roundUp](double value) { return roundUp ? std::ceil(value) : std::floor(value); };
-    char text[64];
-    if (bytes >= 1000 * 1000) {
-        std::snprintf(text, sizeof text, "%.1f MB", scaled(static_cast<double>(bytes) / 100000.0) / 10.0);
-    } else {
-        std::snprintf(text, sizeof text, "%.0f KB", scaled(static_cast<double>(bytes) / 1000.0));
+std::optional<std::string> CheckStickRoom(const StickRoom& room) {
+    if (room.Fits()) {
+        return std::nullopt;
     }
-    return text;
+    return "The stick has " + FormatSize(room.freeBytes, false) + " free; this save needs " +
+           FormatSize(room.needBytes, true) +
+           ".\nMake room on the stick, or choose fewer or shorter sounds, then save again.\n" + kNothingSaved;
 }

@@ -2,6 +2,7 @@
 
 #include "app/CustomizationState.h"
 #include "app/InstallationPaths.h"
+#include "platform/ByteStream.h"
 #include "platform/FileOps.h"
 #include "platform/Prompt.h"
 #include "platform/SafeFile.h"
@@ -14,20 +15,12 @@
 #include "writer/CustomizationRecord.h"
 #include "writer/MwcRewriter.h"
 #include "writer/SaveChecks.h"
+#include "writer/StickRoom.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
-
-// Every assigned replacement, once per custom sound name, as the archive will pack it.
-void RegisterAssignedSounds(const CustomizationState& state, CustomSoundRegistry& registry) {
-    registry.ClearCustomSounds();
-    for (const std::optional<std::string>& slot : *state.Assignments) {
-        if (slot) {
-            registry.RegisterCustomSound(*slot);
-        }
-    }
-}
 
 bool SaveRecord(const CustomizationState& state, const std::string& recordPath) {
     const std::string recordFile = ResolveStickPath(recordPath);
@@ -35,6 +28,59 @@ bool SaveRecord(const CustomizationState& state, const std::string& recordPath) 
     // A record that could not be written in full is as good as none: the next run would
     // forget choices the user believes saved, so it is reported instead of the summary.
     return record.Open() && WriteCustomizationRecord(state, record.Sink()) && record.Commit();
+}
+
+// Makes the new configuration whole in the work folder, at PackedResultPath(): the backup
+// unpacked, its sound names replaced by the choices and packed again. The configuration is always
+// rebuilt from the backup, so saves never stack. False after telling the user why; nothing of it
+// is then left in the work folder but what the failed step leaves by design.
+bool BuildConfiguration(CustomizationState& state) {
+    const ModelProfile& profile = *state.ActiveProfile;
+    state.ModifiedEntryCount = 0;
+    const std::string backup = ResolveStickPath(MakeBackupPath(profile.mwcPath));
+    const std::string plain = PlainCopyPath();
+    const std::string packed = PackedCopyPath();
+    if (!CopyFile(backup, packed, false)) {
+        // A copy that broke off half-way (a full work folder, a backup that cannot be read to its
+        // end) must not stay behind in the work folder.
+        RemoveFile(packed);
+        ShowMessage("ERROR: Error finding .MWC file");
+        return false;
+    }
+    // A file left by an interrupted run must not pass for the tool's output.
+    RemoveFile(plain);
+    RunCompressor(packed, "-d");
+    if (!FileExists(plain)) {
+        RemoveFile(plain);
+        RemoveFile(packed);
+        ShowMessage("ERROR: Error uncompressing .MWC file");
+        return false;
+    }
+
+    const std::string rewritten = RewrittenPath();
+    int rewrite = RewriteMwcEntries(plain, rewritten, SoundNameSubstitution(state));
+    RemoveFile(plain);
+    if (rewrite == -1) {
+        ShowMessage("ERROR: Failed to save updated entries to .MWC file");
+        RemoveFile(rewritten);
+        return false;
+    }
+
+    const std::string packedResult = PackedResultPath();
+    RemoveFile(packedResult);
+    RunCompressor(rewritten, "-6");
+    if (!FileExists(packedResult)) {
+        RemoveFile(rewritten);
+        RemoveFile(packedResult);
+        ShowMessage("ERROR: Error compressing .MWC file");
+        return false;
+    }
+    return true;
+}
+
+uint64_t SizeOfFile(const std::string& path) {
+    std::unique_ptr<FileSource> file = FileSource::Open(path);
+    return file ? static_cast<uint64_t>(std::max<int64_t>(file->Size(), 0)) : 0;
 }
 
 } // namespace
@@ -62,14 +108,26 @@ SaveOutcome SaveCustomization(CustomizationState& state) {
     }
     // Refused before anything is written: a choice that could not reach the robot as made, or a
     // stick that cannot take the new files.
-    if (std::optional<std::string> problem = CheckReplacements(state, SoundsFolder)) {
+    std::optional<std::string> problem = CheckReplacements(state, SoundsFolder);
+    problem = problem ? problem : CheckWritable(state);
+    if (problem) {
         ShowMessage(*problem);
         return SaveOutcome::KeepOpen;
     }
     CustomSoundRegistry registry(SoundsFolder);
-    RegisterAssignedSounds(state, registry);
-    if (std::optional<std::string> problem = CheckStickRoom(state, registry)) {
-        ShowMessage(*problem);
+    registry.RegisterCustomSounds(*state.Assignments);
+
+    // The configuration is made before the stick is touched, so that the room the save needs is
+    // known from the real sizes of everything it writes there.
+    if (!BuildConfiguration(state)) {
+        return SaveOutcome::KeepOpen;
+    }
+    const std::string packedResult = PackedResultPath();
+    const std::optional<StickRoom> room =
+        MeasureStickRoom(state, {ArchiveSize(registry), SizeOfFile(packedResult), RecordSize(state)});
+    if (std::optional<std::string> full = room ? CheckStickRoom(*room) : std::nullopt) {
+        RemoveFile(packedResult);
+        ShowMessage(*full);
         return SaveOutcome::KeepOpen;
     }
 
@@ -80,53 +138,13 @@ SaveOutcome SaveCustomization(CustomizationState& state) {
     const std::string archivePath = std::string(profile.dataFolder) + "\\AUDIO.ODA";
     const int32_t sounds = WriteAudioOda(registry, archivePath);
     if (sounds == -1) {
+        RemoveFile(packedResult);
         ShowMessage("ERROR: Failed to save custom sounds to AUDIO.ODA file");
         return SaveOutcome::KeepOpen;
     }
     char line[600];
     std::snprintf(line, sizeof line, "   %d custom sounds saved to AUDIO.ODA (uncompressed)\n", sounds);
     summary += line;
-
-    // The configuration is always rebuilt from the backup, so saves never stack.
-    state.ModifiedEntryCount = 0;
-    const std::string backup = ResolveStickPath(MakeBackupPath(profile.mwcPath));
-    const std::string plain = PlainCopyPath();
-    const std::string packed = PackedCopyPath();
-    if (!CopyFile(backup, packed, false)) {
-        // A copy that broke off half-way (a full work folder, a backup that cannot be read to its
-        // end) must not stay behind in the work folder.
-        RemoveFile(packed);
-        ShowMessage("ERROR: Error finding .MWC file");
-        return SaveOutcome::KeepOpen;
-    }
-    // A file left by an interrupted run must not pass for the tool's output.
-    RemoveFile(plain);
-    RunCompressor(packed, "-d");
-    if (!FileExists(plain)) {
-        RemoveFile(plain);
-        RemoveFile(packed);
-        ShowMessage("ERROR: Error uncompressing .MWC file");
-        return SaveOutcome::KeepOpen;
-    }
-
-    const std::string rewritten = RewrittenPath();
-    int rewrite = RewriteMwcEntries(plain, rewritten, SoundNameSubstitution(state));
-    RemoveFile(plain);
-    if (rewrite == -1) {
-        ShowMessage("ERROR: Failed to save updated entries to .MWC file");
-        RemoveFile(rewritten);
-        return SaveOutcome::KeepOpen;
-    }
-
-    const std::string packedResult = PackedResultPath();
-    RemoveFile(packedResult);
-    RunCompressor(rewritten, "-6");
-    if (!FileExists(packedResult)) {
-        RemoveFile(rewritten);
-        RemoveFile(packedResult);
-        ShowMessage("ERROR: Error compressing .MWC file");
-        return SaveOutcome::KeepOpen;
-    }
 
     const std::string mwc = ResolveStickPath(profile.mwcPath);
     ClearReadOnly(mwc);

@@ -16,15 +16,16 @@
 #include "stick/StickPreparation.h"
 #include "writer/CustomizationRecord.h"
 #include "writer/SaveChecks.h"
+#include "writer/StickRoom.h"
 
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <fnmatch.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -54,9 +55,12 @@ Bytes BytesOf(const Snapshot& snapshot, const std::string& name) {
     return it == snapshot.end() ? Bytes() : it->second;
 }
 
-// SafeFile's unfinished copies: "." + the file's name + ".tw-" + six characters.
+// SafeFile's unfinished copies: "." + the file's name + ".tw-" + six of mkstemp's characters.
 bool IsLeftoverCopy(const std::string& path) {
-    return fnmatch(".*.tw-??????", fs::path(path).filename().c_str(), 0) == 0;
+    const std::string name = fs::path(path).filename().string();
+    const size_t mark = name.rfind(".tw-");
+    return name.starts_with(".") && mark != std::string::npos && mark > 1 && name.size() == mark + 10 &&
+           std::all_of(name.begin() + long(mark) + 4, name.end(), [](char c) { return std::isalnum(uint8_t(c)); });
 }
 
 // `text` with every `from` replaced by `to`.
@@ -99,6 +103,9 @@ public: // the WaysOut table reaches in
         if (!m_world.HasCompressor() || !FindProgram("gzip")) {
             GTEST_SKIP() << "needs the build's Crushkit (TW_PROGRAM_DIR) and Debian's gzip";
         }
+        AddSounds();
+    }
+    void AddSounds() const {
         for (const auto& [name, bytes] : std::map<std::string, std::vector<uint8_t>>{
                  {"bark.wav", RobotWave(1000, 1)},
                  {"Hello.WAV", RobotWave(700, 2, 16)},
@@ -285,9 +292,12 @@ TEST_F(SaveTest, ALowerCaseStickIsSavedUnderItsOwnNames) {
     SaveAndCheck();
 }
 
-// The file system of the robot's own sticks: FAT through FUSE, checked by fsck.fat and read back
-// from a read-only mount.
-TEST_F(SaveTest, ASaveOnAFatStickLeavesItCleanAndReadsBackAsExpected) {
+// The robot's own sticks: 8 MB of FAT12 in 8 KB clusters, through FUSE. A save needs, at its fullest
+// moment, the clusters of each new file written beside the one it replaces (the archive, then the
+// configuration, then the record), less those of the files already replaced. With exactly that
+// free the save goes through and the stick checks clean; with one cluster less it is refused and
+// the stick is left as it was.
+TEST_F(SaveTest, OnARealFat12StickASaveFitsItsExactNeedAndOneClusterLessIsRefused) {
     std::map<std::string, std::string> tool;
     for (const char* name : {"mkfs.vfat", "fusefat", "fusermount", "fsck.fat"}) {
         if (!FindProgram(name) || access("/dev/fuse", R_OK | W_OK) != 0) {
@@ -295,30 +305,125 @@ TEST_F(SaveTest, ASaveOnAFatStickLeavesItCleanAndReadsBackAsExpected) {
         }
         tool[name] = *FindProgram(name);
     }
-    const std::string image = m_dir / "stick.img", fsckLog = m_dir / "fsck.log";
-    ASSERT_TRUE(RunProgram({tool["mkfs.vfat"], "-F", "16", "-C", image, "16384"}) == 0 && MakeFolders(m_root));
-    const auto mount = [&](const char* mode) { return RunProgram({tool["fusefat"], "-o", mode, image, m_root}) == 0; };
+    constexpr int64_t kCluster = 8192;
+    const std::string pristine = m_dir / "pristine.img", fsckLog = m_dir / "fsck.log";
+    ASSERT_TRUE(RunProgram({tool["mkfs.vfat"], "-F", "12", "-s", "16", "-C", pristine, "8192"}) == 0 &&
+                MakeFolders(m_root));
+    std::string mounted;
+    const auto mount = [&](const std::string& image, const char* mode) {
+        mounted = RunProgram({tool["fusefat"], "-o", mode, image, m_root}) == 0 ? image : "";
+        return !mounted.empty();
+    };
     // Opening the stick made it the current folder, which would keep it busy, and FUSE releases a
-    // closed file a moment later: until then the stick is busy too.
-    const auto unmount = [&] {
-        for (int tries = 0; tries < 50 && ChangeDirectory(m_dir.Path()); ++tries, usleep(100 * 1000)) {
-            if (RunProgram({tool["fusermount"], "-u", m_root}) == 0) {
-                return true;
+    // closed file a moment later: until then the stick is busy too. Once unmounted, the file system
+    // still writes its last changes into the image before it ends; only then is the image whole.
+    const auto serving = [](const std::string& image) {
+        for (const auto& process : fs::directory_iterator("/proc")) {
+            const std::string command = ReadFileText(process.path() / "cmdline");
+            if (command.starts_with(std::string("fusefat") + '\0') || command.find("/fusefat") != std::string::npos) {
+                if (command.find(image) != std::string::npos) {
+                    return true;
+                }
             }
         }
         return false;
     };
-    ASSERT_TRUE(mount("rw+"));
+    const auto unmount = [&] {
+        for (int tries = 0; tries < 50 && !mounted.empty() && ChangeDirectory(m_dir.Path()); ++tries) {
+            if (RunProgram({tool["fusermount"], "-u", m_root}) == 0) {
+                for (int wait = 0; wait < 100 && serving(mounted); ++wait) {
+                    usleep(50 * 1000);
+                }
+                mounted.clear();
+                return true;
+            }
+            usleep(100 * 1000);
+        }
+        return mounted.empty();
+    };
     const std::shared_ptr<void> unmountAtTheEnd(nullptr, [&](void*) { unmount(); });
-    // FUSE cannot rename without replacing atomically: the backup made on opening takes the way
-    // that looks first.
-    ASSERT_NO_FATAL_FAILURE(Build(StickBuilder(ProfileTable[2]), TypicalContainer(ProfileTable[2])));
+    const auto clean = [&](const std::string& image) {
+        EXPECT_EQ(RunProgram({tool["fsck.fat"], "-n", image}, fsckLog), 0) << ReadFileText(fsckLog);
+    };
+    const auto freeBytes = [&] {
+        struct statvfs vfs {};
+        return statvfs(m_root.c_str(), &vfs) == 0 ? int64_t(vfs.f_bavail * vfs.f_frsize) : int64_t(-1);
+    };
+    const auto sizes = [&] {
+        std::vector<int64_t> bytes;
+        for (StickFile which : {Archive, Configuration, Record}) {
+            std::error_code ec;
+            const auto size = fs::file_size(File(which), ec);
+            bytes.push_back(ec ? 0 : int64_t(size));
+        }
+        return bytes;
+    };
+
+    // The stick as the robot left it, opened once: FUSE cannot rename without replacing atomically,
+    // so the backup made on opening takes the way that looks first.
+    ASSERT_TRUE(mount(pristine, "rw+"));
+    StickBuilder stick(ProfileTable[2]);
+    stick.AudioArchive(SampleArchive("an earlier archive")).Record("wake*=earlier.wav\r\n");
+    ASSERT_NO_FATAL_FAILURE(Build(stick, TypicalContainer(ProfileTable[2])));
     m_slots = FirstChoices(ProfileTable[2]);
+    {
+        CustomizationState state;
+        ASSERT_NO_FATAL_FAILURE(Open(state));
+    }
+    EXPECT_EQ(ReadFileBytes(Host(MakeBackupPath(m_profile->mwcPath))), *stick.Options().mwc);
+    const std::vector<int64_t> old = sizes();
+    ASSERT_TRUE(unmount());
+
+    // With room to spare: the files a save leaves, read back from a clean stick mounted read-only.
+    const std::string roomy = m_dir / "roomy.img";
+    fs::copy_file(pristine, roomy);
+    ASSERT_TRUE(mount(roomy, "rw+"));
     SaveAndCheck([&] {
         ASSERT_TRUE(unmount());
-        EXPECT_EQ(RunProgram({tool["fsck.fat"], "-n", image}, fsckLog), 0) << ReadFileText(fsckLog);
-        ASSERT_TRUE(mount("ro"));
+        clean(roomy);
+        ASSERT_TRUE(mount(roomy, "ro"));
     });
+    const std::vector<int64_t> made = sizes();
+    ASSERT_TRUE(unmount());
+    const auto clusters = [&](int64_t bytes) { return (bytes + kCluster - 1) / kCluster * kCluster; };
+    int64_t grown = 0, need = 0;
+    for (size_t i = 0; i < made.size(); ++i) {
+        need = std::max(need, grown + clusters(made[i]));
+        grown += clusters(made[i]) - clusters(old[i]);
+    }
+
+    for (const int64_t room : {need, need - kCluster}) {
+        SCOPED_TRACE(room == need ? "exactly the need free" : "one cluster less");
+        const std::string image = m_dir / (std::to_string(room) + ".img");
+        fs::copy_file(pristine, image);
+        ASSERT_TRUE(mount(image, "rw+"));
+        ASSERT_TRUE(WriteFileBytes(m_root + "/FILLER", std::vector<uint8_t>(size_t(freeBytes() - room))));
+        ASSERT_EQ(freeBytes(), room);
+        CustomizationState state;
+        ASSERT_NO_FATAL_FAILURE(Open(state));
+        // The window's line says the same before Save is pressed.
+        const std::optional<StickRoom> estimate = EstimateStickRoom(state, m_world.Sounds());
+        ASSERT_TRUE(estimate.has_value());
+        EXPECT_EQ(estimate->needBytes, uint64_t(need));
+        EXPECT_EQ(DescribeStickRoom(*estimate),
+                  room == need ? "Room on the stick after saving: " + FormatSize(uint64_t(room - grown), false)
+                               : "The chosen sounds need 9 KB more than the stick has"); // 8192 bytes
+        const Snapshot before = TakeSnapshot(m_root);
+        const SaveOutcome outcome = SaveCustomization(state);
+        if (room == need) {
+            EXPECT_EQ(outcome, SaveOutcome::Saved) << ::testing::PrintToString(PromptScript::ShownTexts());
+        } else {
+            EXPECT_EQ(outcome, SaveOutcome::KeepOpen);
+            EXPECT_EQ(PromptScript::ShownTexts(),
+                      std::vector<std::string>{"The stick has " + FormatSize(uint64_t(room), false) +
+                                               " free; this save needs " + FormatSize(uint64_t(need), true) +
+                                               ".\nMake room on the stick, or choose fewer or shorter sounds, then "
+                                               "save again.\nNothing was saved."});
+            EXPECT_EQ(TakeSnapshot(m_root), before);
+        }
+        ASSERT_TRUE(unmount());
+        clean(image);
+    }
 }
 
 // --- Every way out of a save, in one process ---
@@ -350,20 +455,28 @@ const std::string kPacksButFails = R"(case "$1" in -d) exec gzip -d "$2";; *) gz
 const std::string kStaleUnpacked = R"(gzip -dc "$4" > "$5"/'$TMP$.MWC')",
                   kStalePacked = R"(echo old | gzip > "$5"/'$TMP$.ODA.gz')";
 const std::string kCutOffCopies = R"(for f in "$1" "$2" "$3"; do echo cut > "${f%/*}/.${f##*/}.tw-Xk29aQ"; done)";
+// A compressor that, while it unpacks, takes away a sound the save has already checked.
+const std::string kRemovesASound =
+    R"(case "$1" in -d) rm "${2%/*}/SOUNDS/tune.mid"; exec gzip -d "$2";; *) exec gzip -n "$1" "$2";; esac)";
 
+// The new configuration is made whole in the work folder before the stick is touched: a way out
+// there leaves every stick file as it was.
 const WayOut kWaysOut[] = {
-    {"BackupRemovedAfterOpening", {kNoBackup}, "NOO", {}, "", R"(rm "$4")"},
+    {"BackupRemovedAfterOpening", {kNoBackup}, "OOO", {}, "", R"(rm "$4")"},
     // A folder in the place of the configuration's copy in the work folder, which the save leaves.
-    {"WorkFolderCannotTakeTheCopy", {kNoBackup}, "NOO", {"$TMP$.MWC.gz"}, "", R"(mkdir -p "$5"/'$TMP$.MWC.gz'/in)"},
-    {"CompressorMissing", {kToolMissing, kUnpackFailed}, "NOO", {}, "", R"(rm "$5/Crushkit")"},
-    {"CompressorFailsToUnpackAndLeavesNothing", {kUnpackSpawn, kUnpackFailed}, "NOO", {}, "exit 1", ""},
-    {"StaleFilesDoNotHideAFailedUnpack", {kUnpackSpawn, kUnpackFailed}, "NOO", {}, "exit 1", kStaleUnpacked},
+    {"WorkFolderCannotTakeTheCopy", {kNoBackup}, "OOO", {"$TMP$.MWC.gz"}, "", R"(mkdir -p "$5"/'$TMP$.MWC.gz'/in)"},
+    {"CompressorMissing", {kToolMissing, kUnpackFailed}, "OOO", {}, "", R"(rm "$5/Crushkit")"},
+    {"CompressorFailsToUnpackAndLeavesNothing", {kUnpackSpawn, kUnpackFailed}, "OOO", {}, "exit 1", ""},
+    {"StaleFilesDoNotHideAFailedUnpack", {kUnpackSpawn, kUnpackFailed}, "OOO", {}, "exit 1", kStaleUnpacked},
     // The unpacked copy counts; the tool's input is the tool's to remove, and it did not.
     {"CompressorUnpacksButReportsFailure", {kUnpackSpawn, kSummary}, "NNN", {"$TMP$.MWC.gz"}, kUnpacksButFails, ""},
-    {"BackupIsGzipButNoContainer", {kRewriteFailed}, "NOO", {}, "", R"(echo none | gzip > "$4")"},
-    {"CompressorFailsToPackAndLeavesNothing", {kPackSpawn, kPackFailed}, "NOO", {}, kFailsToPack, ""},
-    {"StaleFilesDoNotHideAFailedPack", {kPackSpawn, kPackFailed}, "NOO", {}, kFailsToPack, kStalePacked},
+    {"BackupIsGzipButNoContainer", {kRewriteFailed}, "OOO", {}, "", R"(echo none | gzip > "$4")"},
+    {"CompressorFailsToPackAndLeavesNothing", {kPackSpawn, kPackFailed}, "OOO", {}, kFailsToPack, ""},
+    {"StaleFilesDoNotHideAFailedPack", {kPackSpawn, kPackFailed}, "OOO", {}, kFailsToPack, kStalePacked},
     {"CompressorPacksButReportsFailure", {kPackSpawn, kSummary}, "NNN", {}, kPacksButFails, ""},
+    // A sound checked at the start of the save and gone before its archive is written: the archive
+    // writer opens every sound before it writes a byte.
+    {"SoundRemovedAfterTheCheck", {kArchiveFailed}, "OOO", {}, kRemovesASound, ""},
     // What could not be copied to the stick stays in the work folder, whole.
     {"ConfigurationIsAFolder", {kCopyFailed}, "NOO", {kPacked}, "", R"(rm "$2" && mkdir -p "$2/inside")"},
     {"RecordIsAFolder", {kRecordFailed}, "NNO", {}, "", R"(rm "$3" && mkdir -p "$3/inside")"},
@@ -377,9 +490,11 @@ TEST_P(WaysOut, TellsTheUserLeavesTheStickWholeAndKeepsTheChoices) {
     ASSERT_NO_FATAL_FAILURE(BuildCustomized());
     CustomizationState state;
     ASSERT_NO_FATAL_FAILURE(Open(state));
-    // A hidden file of the user's beside the archive is no unfinished copy and must stay, even when
-    // its name has the length of one.
-    WriteFileText(fs::path(File(Archive)).parent_path() / ".AUDIO.ODA.mine01", "not ours");
+    // Hidden files of the user's beside the archive are no unfinished copies and must stay, even
+    // when their names come close to one.
+    for (const char* mine : {".AUDIO.ODA.mine01", ".AUDIO.ODA.tw-my.bak", ".audio.oda.TW-mine01"}) {
+        WriteFileText(fs::path(File(Archive)).parent_path() / mine, "not ours");
+    }
     if (!way.compressor.empty()) {
         m_world.ReplaceCompressor(way.compressor);
     }
@@ -392,6 +507,7 @@ TEST_P(WaysOut, TellsTheUserLeavesTheStickWholeAndKeepsTheChoices) {
     // Twice: the next Save, with nothing put right, starts afresh and ends the same way.
     for (int save = 0; save < 2; ++save) {
         PromptScript::Clear();
+        AddSounds(); // as they were when the choices were made
         EXPECT_EQ(SaveCustomization(state),
                   way.messages.back() == kSummary ? SaveOutcome::Saved : SaveOutcome::KeepOpen);
         EXPECT_EQ(descriptors(), open) << "a file was left open";
@@ -413,19 +529,23 @@ TEST_F(SaveTest, ChoicesThatCouldNotReachTheRobotAreNamedInOneMessageAndNothingI
     ASSERT_TRUE(SaveDriverPath().has_value());
     ASSERT_NO_FATAL_FAILURE(BuildCustomized());
     const std::string name32 = std::string(28, 'b') + ".wav", name33 = std::string(29, 'a') + ".wav";
-    for (const std::string& name : {name32, name33, std::string("a\\b.wav")}) {
+    for (const std::string& name :
+         {name32, name33, std::string("a\\b.wav"), std::string("line\nbreak.wav"), std::string("del\x7f.mid")}) {
         m_world.AddSound(name, RobotWave(100, 4));
     }
+    m_world.AddSound("empty.wav", {});
     ASSERT_TRUE(MakeFolders(m_world.Sounds() + "/folder.wav") && fs::remove(m_world.Sounds() + "/bark.wav"));
     // TUNE.MID is tune.mid in other letters: one sound, no clash.
-    const std::string more[] = {"Sample.wav",   "sample.mid", "a\\b.wav", "TUNE.MID",
-                                "sub/bark.wav", "folder.wav", name32,     name33};
+    const std::string more[] = {"Sample.wav",   "sample.mid",      "a\\b.wav",   "TUNE.MID",
+                                "sub/bark.wav", "folder.wav",      name32,       name33,
+                                "empty.wav",    "line\nbreak.wav", "del\x7f.mid"};
     std::copy(std::begin(more), std::end(more), m_slots.begin() + 5);
     const Snapshot before = TakeSnapshot(m_root);
     const DriverReport report = Drive({}, m_root);
     ExpectRefused(report,
                   {"'bark.wav'", "'Sample.wav' and 'sample.mid'", "u_sample", "'a\\b.wav'", "'sub/bark.wav'",
-                   "'folder.wav'", "'" + name33 + "'"},
+                   "'folder.wav'", "'" + name33 + "'", "'empty.wav' is empty",
+                   "'line?break.wav': the name has a control", "'del?.mid': the name has a control"},
                   before);
     EXPECT_EQ(report.prompts.back().find(name32), std::string::npos) << "32 characters are not too many";
     EXPECT_EQ(report.prompts.back().find("TUNE"), std::string::npos);
@@ -510,6 +630,7 @@ TEST(SaveChecks, SizesAreRoundedTheCautiousWay) {
     EXPECT_EQ(FormatSize(1'200'001, true), "1.3 MB");
     EXPECT_EQ(FormatSize(999'001, true), "1000 KB");
     EXPECT_EQ(FormatSize(1'999, false), "1 KB");
+    EXPECT_EQ(FormatSize(53'419'999'999, false), "53.4 GB");
 }
 
 // --- The process killed, or a system call failing, at every step of replacing a stick file ---
