@@ -15,6 +15,7 @@
 #define IDC_SAVE 1003
 #define IDC_PROFILE_NAME 1004
 #define IDC_ADD_SOUNDS 1005
+#define IDC_STICK_ROOM 1006
 
 // The string table.
 inline const char* LoadResourceString(int id) {

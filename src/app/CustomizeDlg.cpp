@@ -2,6 +2,7 @@
 
 #include "Resource.h"
 #include "app/AboutDlg.h"
+#include "app/InstallationPaths.h"
 #include "catalog/SoundCatalogs.h"
 #include "platform/Prompt.h"
 #include "sounds/CustomSoundLibrary.h"
@@ -10,25 +11,32 @@
 #include "stick/StickPreparation.h"
 #include "writer/CustomizationRecord.h"
 #include "writer/SavePipeline.h"
+#include "writer/StickRoom.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QVBoxLayout>
 
 CCustomizeDlg::CCustomizeDlg(CustomizationState& state, QWidget* parent)
     : CDialog(parent), m_state(state), m_appIcon(LoadAppIcon()) {
     setWindowTitle(QStringLiteral("Tonewright"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
     setObjectName(QStringLiteral("CustomizeDialog"));
     CreateControls();
 }
@@ -36,62 +44,87 @@ CCustomizeDlg::CCustomizeDlg(CustomizationState& state, QWidget* parent)
 CCustomizeDlg::~CCustomizeDlg() = default;
 
 void CCustomizeDlg::CreateControls() {
-    // The template's layout, one row taller for Add Sounds under Preview.
-    setFixedSize(MapDialogSize(231, 224));
-
-    auto place = [this](QWidget* w, int id, int x, int y, int width, int height) {
-        QRect r = MapDialogRect(x, y, width, height);
-        // A label never clips its text, whatever the desktop's font.
-        if (qobject_cast<QLabel*>(w) != nullptr) {
-            r.setSize(r.size().expandedTo(w->sizeHint()));
-        }
-        w->setGeometry(r);
+    // The template's controls in its order, laid out so that the window can grow: the tree takes
+    // the room, the rows below it keep theirs. Sizes and gaps are the template's dialog units.
+    const auto units = [this](int x, int y) { return MapDialogSize(x, y); };
+    const auto sized = [&](QWidget* w, int id, int width, int height) {
+        w->setMinimumSize(units(width, height).expandedTo(w->minimumSizeHint()));
         if (id != 0) {
             SetControlId(w, id);
         }
+        return w;
     };
-    auto rule = [this](int x, int y, int width) {
+    const auto rule = [this] {
         auto* line = new QFrame(this);
         line->setFrameShape(QFrame::HLine);
         line->setFrameShadow(QFrame::Sunken);
-        QRect r = MapDialogRect(x, y, width, 1);
-        r.setHeight(2);
-        line->setGeometry(r);
+        return line;
     };
 
     // Template order is the tab order.
     auto* save = new QPushButton(QStringLiteral("Save"), this);
-    place(save, IDC_SAVE, 57, 203, 50, 14);
+    sized(save, IDC_SAVE, 50, 14);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    place(cancel, IDCANCEL, 123, 203, 50, 14);
-
+    sized(cancel, IDCANCEL, 50, 14);
     m_soundTree = new CTreeCtrl(this);
-    place(m_soundTree, IDC_SOUND_TREE, 7, 35, 213, 118);
-
+    SetControlId(m_soundTree, IDC_SOUND_TREE);
     auto* soundLabel = new QLabel(QStringLiteral("Sound:"), this);
-    place(soundLabel, 0, 7, 161, 24, 8);
-
-    // The template's height includes the opened list; the closed box is one line high.
     m_replacementList = new CComboBox(this);
-    QRect listRect = MapDialogRect(33, 159, 137, 12);
-    listRect.setHeight(std::max(listRect.height(), m_replacementList->sizeHint().height()));
-    m_replacementList->setGeometry(listRect);
-    SetControlId(m_replacementList, IDC_REPLACEMENT_LIST);
+    sized(m_replacementList, IDC_REPLACEMENT_LIST, 137, 12);
     m_replacementList->setMaxVisibleItems(12);
-
     auto* preview = new QPushButton(QStringLiteral("Preview"), this);
-    place(preview, IDC_PREVIEW, 179, 158, 36, 14);
+    sized(preview, IDC_PREVIEW, 36, 14);
     auto* addSounds = new QPushButton(QStringLiteral("&Add Sounds..."), this);
-    place(addSounds, IDC_ADD_SOUNDS, 160, 177, 55, 14);
-
-    rule(7, 19, 217);
+    sized(addSounds, IDC_ADD_SOUNDS, 55, 14);
     auto* softwareLabel = new QLabel(QStringLiteral("Software:"), this);
-    place(softwareLabel, 0, 7, 7, 42, 8);
     auto* profileName = new QLabel(QStringLiteral("Static"), this);
-    place(profileName, IDC_PROFILE_NAME, 53, 7, 128, 11);
+    SetControlId(profileName, IDC_PROFILE_NAME);
     auto* treeLabel = new QLabel(QStringLiteral("Aibo Sounds:"), this);
-    place(treeLabel, 0, 7, 27, 43, 8);
-    rule(7, 198, 217);
+    m_roomIcon = new QLabel(this);
+    m_roomIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(units(0, 10).height()));
+    m_roomIcon->setAccessibleName(QStringLiteral("Warning"));
+    m_roomIcon->hide();
+    m_roomText = new QLabel(this);
+    SetControlId(m_roomText, IDC_STICK_ROOM);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(softwareLabel);
+    top->addWidget(profileName, 1);
+    auto* sound = new QGridLayout;
+    sound->addWidget(soundLabel, 0, 0);
+    sound->addWidget(m_replacementList, 0, 1);
+    sound->addWidget(preview, 0, 2);
+    sound->addWidget(addSounds, 1, 2);
+    sound->setColumnStretch(1, 1);
+    auto* room = new QHBoxLayout;
+    room->addWidget(m_roomIcon);
+    room->addWidget(m_roomText, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(save);
+    buttons->addSpacing(units(16, 0).width());
+    buttons->addWidget(cancel);
+    buttons->addStretch(1);
+    auto* window = new QVBoxLayout(this);
+    const QSize margin = units(7, 7);
+    window->setContentsMargins(margin.width(), margin.height(), margin.width(), margin.height());
+    window->setSpacing(units(0, 4).height());
+    window->addLayout(top);
+    window->addWidget(rule());
+    window->addWidget(treeLabel);
+    window->addWidget(m_soundTree, 1);
+    window->addLayout(sound);
+    window->addLayout(room);
+    window->addWidget(rule());
+    window->addLayout(buttons);
+    m_soundLayout = sound;
+
+    // The template's size is the least the window takes; it opens larger, so that a long catalog
+    // shows many rows, and can be resized and maximized.
+    setMinimumSize(units(231, 206));
+    const QSize wanted = units(300, 340);
+    const QRect screen = this->screen() != nullptr ? this->screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    resize(wanted.boundedTo(screen.size() * 9 / 10).expandedTo(minimumSize()));
 
     // Labels name the controls they introduce, for screen readers as for sighted users.
     soundLabel->setBuddy(m_replacementList);
@@ -101,11 +134,11 @@ void CCustomizeDlg::CreateControls() {
     // The profile's name is what a screen reader should read out, not the word before it.
     profileName->setAccessibleDescription(QStringLiteral("Software"));
     // The sound's own name first, as the catalog gives it; then what the robot will play instead.
+    // Both share the tree's width as the window grows.
     m_soundTree->setColumnCount(2);
     m_soundTree->setHeaderLabels({QStringLiteral("Stock sound"), QStringLiteral("Replaced by")});
     m_soundTree->setHeaderHidden(false);
-    m_soundTree->header()->setStretchLastSection(true);
-    m_soundTree->setColumnWidth(0, m_soundTree->width() * 11 / 20);
+    m_soundTree->header()->setSectionResizeMode(QHeaderView::Stretch);
 
     setTabOrder(save, cancel);
     setTabOrder(cancel, m_soundTree);
@@ -128,7 +161,7 @@ void CCustomizeDlg::CreateControls() {
     m_soundTree->SetOnDblClk([this] { OnTreeDblClk(); });
     m_replacementList->SetOnSelChange([this] {
         AssignFromList(m_state, *m_soundTree, *m_replacementList);
-        ShowChoicesInTree();
+        ShowChoices();
     });
     setAcceptDrops(true);
 }
@@ -164,7 +197,7 @@ bool CCustomizeDlg::OnInitDialog() {
         FillReplacementList(*m_replacementList);
         FillSoundTree();
         ready = LoadCustomizationRecord(m_state, *m_replacementList);
-        ShowChoicesInTree();
+        ShowChoices();
     }
     if (!ready) {
         EndDialog(IDCANCEL);
@@ -193,10 +226,11 @@ void CCustomizeDlg::FillSoundTree() {
     }
 }
 
-void CCustomizeDlg::ShowChoicesInTree() {
+void CCustomizeDlg::ShowChoices() {
     if (!m_state.Assignments) {
         return;
     }
+    ShowStickRoom();
     for (int top = 0; top < m_soundTree->topLevelItemCount(); ++top) {
         HTREEITEM category = m_soundTree->topLevelItem(top);
         int replaced = 0;
@@ -218,9 +252,16 @@ void CCustomizeDlg::ShowChoicesInTree() {
         if (IsStockSound(m_state.ActiveProfile->catalog[m_soundTree->GetItemData(category)])) {
             show(category); // a sound before the first category stands at the top level
         } else {
-            m_soundTree->SetItemText(category, 1, std::to_string(replaced) + " replaced");
+            m_soundTree->SetItemText(category, 1, replaced > 0 ? std::to_string(replaced) + " replaced" : "");
         }
     }
+}
+
+void CCustomizeDlg::ShowStickRoom() {
+    const std::optional<StickRoom> room = EstimateStickRoom(m_state, SoundsFolder);
+    m_roomText->setText(
+        QString::fromLocal8Bit(room ? DescribeStickRoom(*room).c_str() : "Room on the stick after saving: unknown"));
+    m_roomIcon->setVisible(room && !room->Fits());
 }
 
 void CCustomizeDlg::OnTreeSelChanged() {
@@ -279,7 +320,7 @@ void CCustomizeDlg::AddSounds(const std::vector<std::string>& sourcePaths) {
         AssignFromList(m_state, *m_soundTree, *m_replacementList);
     }
     OnTreeSelChanged();
-    ShowChoicesInTree();
+    ShowChoices();
 }
 
 void CCustomizeDlg::OnResetAll() {
@@ -288,7 +329,7 @@ void CCustomizeDlg::OnResetAll() {
     }
     ResetAllAssignments(m_state);
     OnTreeSelChanged();
-    ShowChoicesInTree();
+    ShowChoices();
 }
 
 void CCustomizeDlg::dragEnterEvent(QDragEnterEvent* event) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class QGridLayout;
+class QLabel;
 class QMenu;
 
 class CCustomizeDlg : public CDialog {
@@ -48,13 +50,19 @@ protected:
 
 private:
     void CreateControls();
-    // The tree's second column: each sound's replacement, and how many of a category's sounds
-    // are replaced.
-    void ShowChoicesInTree();
+    // After every change of the choices: the tree's second column (each sound's replacement, and
+    // how many of a category's sounds are replaced) and the room the stick will have.
+    void ShowChoices();
+    // The line under the tree: the room left on the stick once the choices are saved, worked out
+    // as Save works it out, or how much is missing, with a warning icon.
+    void ShowStickRoom();
 
     CustomizationState& m_state;
     CTreeCtrl* m_soundTree = nullptr;
     CComboBox* m_replacementList = nullptr;
     QMenu* m_systemMenu = nullptr;
+    QLabel* m_roomIcon = nullptr;
+    QLabel* m_roomText = nullptr;
+    QGridLayout* m_soundLayout = nullptr;
     QIcon m_appIcon;
 };

@@ -35,6 +35,8 @@
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,7 +103,7 @@ protected:
     // test, unless `whileOpen` is NeverShown.
     int Run(const std::optional<StickBuilder>& stick, const std::function<void(CCustomizeDlg&)>& whileOpen) {
         PromptScript::Activate();
-        const std::string root = m_dir / ("stick" + std::to_string(++m_runs));
+        const std::string root = m_sticks + "/stick" + std::to_string(++m_runs);
         if (stick) {
             EXPECT_TRUE(stick->Build(root));
             PromptScript::SetNextFileName(stick->HostPath(root, "MEMSTICK.IND"));
@@ -147,6 +149,7 @@ protected:
     }
 
     TempDir m_dir;
+    std::string m_sticks = m_dir.Path(); // where Run builds its sticks
     int m_runs = 0;
     bool m_shown = false;
     CustomizationState m_state;
@@ -164,7 +167,6 @@ TEST_F(WindowTest, OpensOnTheSticksSoftwareTheListFollowsTheTreeAndEnterTabAndAb
         EXPECT_FALSE(list.isEnabled());
         EXPECT_EQ(tree.GetSelectedItem(), nullptr);
         EXPECT_EQ(dlg.focusWidget(), dlg.GetDlgItem(IDC_SAVE));
-        EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
         EXPECT_EQ(dlg.findChildren<QLabel*>().first()->buddy(), &list); // "Sound:" names it, for screen readers too
 
         // A sound with no replacement, a header, a sound the record named in other letters, none.
@@ -325,7 +327,7 @@ TEST_F(WindowTest, ChoicesAndAddedSoundsReplaceStockSoundsARefusedSaveKeepsThemA
         MenuEntry(dlg, 1, "&Reset all to stock sounds")->trigger();
         EXPECT_EQ(PromptScript::ShownTexts().back(), "Reset every sound to its stock sound?");
         EXPECT_EQ(*m_state.Assignments, AssignmentTable(m_state.Assignments->size()));
-        EXPECT_EQ(ReplacedBy(tree), (Texts{"0 replaced", "", "", ""}));
+        EXPECT_EQ(ReplacedBy(tree), (Texts{"", "", "", ""}));
         EXPECT_EQ(list.GetCurSel(), 0);
         PromptScript::SetNextAnswer(true);
         QTest::keyClick(&dlg, Qt::Key_Escape);
@@ -333,6 +335,111 @@ TEST_F(WindowTest, ChoicesAndAddedSoundsReplaceStockSoundsARefusedSaveKeepsThemA
     EXPECT_EQ(result, IDCANCEL);
     const Texts texts = PromptScript::ShownTexts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Cancel and ignore changes?"), 3);
+}
+
+// The window grows: the tree takes the room and both its columns widen, the rows below keep their
+// order, and Tab goes round as before. The least it takes is the template's size.
+TEST_F(WindowTest, GrowsWithTheTreeTakingTheRoomAndKeepsItsOrder) {
+    Run(StickBuilder(ProfileTable[6]), [&](CCustomizeDlg& dlg) {
+        CTreeCtrl& tree = dlg.SoundTree();
+        EXPECT_EQ(dlg.minimumSize(), dlg.MapDialogSize(231, 206));
+        EXPECT_TRUE(dlg.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        const int ids[] = {IDC_SAVE, IDCANCEL, IDC_SOUND_TREE, IDC_REPLACEMENT_LIST, IDC_PREVIEW, IDC_ADD_SOUNDS};
+        const auto layout = [&] {
+            std::vector<QRect> places;
+            for (int id : ids) {
+                places.push_back(dlg.GetDlgItem(id)->geometry());
+            }
+            return places;
+        };
+        const std::vector<QRect> before = layout();
+        const int first = tree.columnWidth(0), second = tree.columnWidth(1);
+        for (const QSize grown : {dlg.size() + QSize(300, 200), dlg.size() + QSize(600, 400)}) {
+            dlg.resize(grown);
+            QApplication::processEvents();
+            const std::vector<QRect> after = layout();
+            const int wider = after[2].width() - before[2].width(), taller = after[2].height() - before[2].height();
+            EXPECT_GE(wider, 300);
+            EXPECT_GE(taller, 200);
+            EXPECT_GT(tree.columnWidth(0), first);
+            EXPECT_GT(tree.columnWidth(1), second);
+            for (size_t i : {0u, 1u, 3u, 4u, 5u}) { // below the tree, as high as before, moved down with it
+                EXPECT_EQ(after[i].height(), before[i].height()) << ids[i];
+                EXPECT_EQ(after[i].top() - before[i].top(), taller) << ids[i];
+            }
+        }
+        EXPECT_EQ(tree.GetItemText(tree.topLevelItem(1)), "Playing");
+        EXPECT_EQ(tree.GetItemData(tree.topLevelItem(1)), 30);
+        tree.SelectItem(ItemAt(tree, 0, 0)); // the list takes the focus only while a sound is selected
+        dlg.GetDlgItem(IDC_SAVE)->setFocus();
+        for (int id : {IDCANCEL, IDC_SOUND_TREE, IDC_REPLACEMENT_LIST, IDC_PREVIEW, IDC_ADD_SOUNDS, IDC_SAVE}) {
+            QTest::keyClick(dlg.focusWidget(), Qt::Key_Tab);
+            EXPECT_EQ(dlg.focusWidget(), dlg.GetDlgItem(id)) << id;
+        }
+        dlg.resize(1, 1);
+        EXPECT_EQ(dlg.size(), dlg.minimumSize());
+        dlg.EndDialog(IDCANCEL);
+    });
+}
+
+// The line under the tree follows every choice: the room the stick keeps once it is saved, or
+// what is missing, with a warning icon, as Save judges it. The stick is a 512 KB tmpfs mounted in a
+// mount namespace of this test's own.
+TEST_F(WindowTest, TheRoomLineFollowsEveryChoiceAsSaveJudgesIt) {
+    m_sticks = m_dir / "small";
+    ASSERT_TRUE(MakeFolders(m_sticks));
+    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", m_sticks.c_str(), "tmpfs", 0, "size=512k") != 0) {
+        GTEST_SKIP() << "needs a mount namespace of its own (root)";
+    }
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        ChangeDirectory(m_dir.Path());
+        umount2(m_sticks.c_str(), MNT_DETACH);
+    });
+    ASSERT_TRUE(WriteFileBytes(SoundsFolder + "/big.wav", MakeSineWave(8000, 1, 8, 125)));
+    ASSERT_EQ(symlink((std::string(getenv("TW_PROGRAM_DIR")) + "/Crushkit").c_str(), (m_dir / "Crushkit").c_str()), 0);
+    Texts lines;
+    Run(StickBuilder(ProfileTable[0]), [&](CCustomizeDlg& dlg) {
+        CTreeCtrl& tree = dlg.SoundTree();
+        CComboBox& list = dlg.ReplacementList();
+        QLabel* icon = nullptr;
+        for (QLabel* label : dlg.findChildren<QLabel*>()) {
+            icon = label->accessibleName() == "Warning" ? label : icon;
+        }
+        ASSERT_NE(icon, nullptr);
+        const auto line = [&] {
+            return dlg.GetDlgItemText(IDC_STICK_ROOM) + (icon->isVisibleTo(&dlg) ? " (warning)" : "");
+        };
+        lines.push_back(line());
+        tree.SelectItem(ItemAt(tree, 0, 0));
+        for (const char* file : {"big.wav", "Bark.wav", "(default)"}) {
+            list.SetCurSel(list.FindStringExact(-1, file));
+            Q_EMIT list.activated(list.GetCurSel());
+            lines.push_back(line());
+            if (std::string(file) == "big.wav") {
+                PromptScript::Clear();
+                static_cast<QPushButton*>(dlg.GetDlgItem(IDC_SAVE))->click();
+                EXPECT_EQ(PromptScript::ShownTexts().at(0).rfind("The stick has ", 0), 0u)
+                    << PromptScript::ShownTexts().at(0);
+            }
+        }
+        dlg.EndDialog(IDCANCEL);
+    });
+    ASSERT_EQ(lines.size(), 4u);
+    // "<before><number> KB<after>": that number, or -1.
+    const auto kilobytes = [](const std::string& line, const std::string& before, const std::string& after) {
+        const std::string number = line.substr(std::min(before.size(), line.size()));
+        const size_t digits = number.find_first_not_of("0123456789");
+        const bool shaped = line.starts_with(before) && digits > 0 && digits != std::string::npos &&
+                            number.substr(digits) == " KB" + after;
+        return shaped ? std::stoi(number.substr(0, digits)) : -1;
+    };
+    const std::string room = "Room on the stick after saving: ";
+    EXPECT_GT(kilobytes(lines[0], room, ""), 0) << lines[0];
+    EXPECT_GT(kilobytes(lines[1], "The chosen sounds need ", " more than the stick has (warning)"), 400) << lines[1];
+    EXPECT_LT(kilobytes(lines[2], room, ""), kilobytes(lines[0], room, "")) << lines[2]; // Bark.wav takes a little
+    EXPECT_GT(kilobytes(lines[2], room, ""), 0) << lines[2];
+    EXPECT_EQ(lines[3], lines[0]);
 }
 
 TEST(OpenFileDialog, StartsWhereAskedWithTheFilePreselectedAndTheStickAmongThePlaces) {
