@@ -6,6 +6,7 @@
 #include "platform/Volumes.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 static const SoftwareCode kUntouched{0xEE, 0xEE, 0xEE, 0xEE};
 
@@ -70,6 +71,8 @@ TEST_F(Discovery, StartedElsewhereTheDialogOpensOnAMountedStickAndListsThemAll) 
     const std::string first = Build(StickBuilder(), "first");
     const std::string second = Build(StickBuilder().LowerCaseNames(), "second");
     ASSERT_TRUE(MakeFolders(m_dir / "usb") && ChangeDirectory(m_dir / "usb"));
+    // A pipe is no stick file, and opening one would wait for a writer for ever.
+    ASSERT_EQ(mkfifo((m_dir / "usb/MEMSTICK.IND").c_str(), 0600), 0);
     SetMountedVolumeRootsForTest(std::vector<std::string>{"/", m_dir / "usb", first + "/", second});
     std::string path = "previous";
     EXPECT_FALSE(BrowseForMemstickInd(path)); // cancelled
