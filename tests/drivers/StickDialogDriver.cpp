@@ -11,13 +11,11 @@
 #include "stick/StickPreparation.h"
 
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     if (argc != 2) {
-        std::fprintf(stderr, "usage: StickDialogDriver REPORT\n");
         return 2;
     }
     PromptScript::Activate(); // no file name queued: each dialog is cancelled

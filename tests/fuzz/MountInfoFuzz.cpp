@@ -4,21 +4,21 @@
 #include "FuzzCheck.h"
 #include "platform/MountInfo.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace {
 
 std::string Escaped(const std::string& text) {
-    static const char kDigits[] = "01234567";
     std::string escaped;
     for (char c : text) {
+        char code[5] = {c, '\0'};
         if (c == ' ' || c == '\t' || c == '\n' || c == '\\') {
-            const auto byte = static_cast<unsigned char>(c);
-            escaped += {'\\', kDigits[byte >> 6], kDigits[(byte >> 3) & 7], kDigits[byte & 7]};
-        } else {
-            escaped += c;
+            std::snprintf(code, sizeof code, "\\%03o", static_cast<unsigned char>(c));
         }
+        escaped += code;
     }
     return escaped;
 }
@@ -39,11 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A mount point and a type a kernel may list: no NUL, and a type of a few bytes.
     std::string mountPoint = "/" + text.substr(0, 200), type = "fuse." + text.substr(size / 2, 16);
-    for (std::string* name : {&mountPoint, &type}) {
-        for (char& c : *name) {
-            c = c == '\0' ? '0' : c;
-        }
-    }
+    std::replace(mountPoint.begin(), mountPoint.end(), '\0', '0');
+    std::replace(type.begin(), type.end(), '\0', '0');
     const std::vector<MountEntry> after = Parse(text + "\n36 35 0:41 / " + Escaped(mountPoint) +
                                                 " rw,relatime shared:7 - " + Escaped(type) + " /dev/sdb1 rw\n");
     Check(after.size() == before.size() + 1);
