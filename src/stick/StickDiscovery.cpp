@@ -8,12 +8,16 @@
 #include "platform/Volumes.h"
 #include "stick/StickPreparation.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace {
 
 constexpr size_t kVersionBlockSize = 16;
 constexpr size_t kFirstBlockOffset = 16;
+// How long the dialog waits, in all, for the mounted volumes to say whether they hold a stick. A
+// card reader answers in milliseconds; what has not answered by then is a mount that hangs.
+constexpr std::chrono::milliseconds kMountAnswerTime{1000};
 
 // The folder of a chosen file, as the directory to change to. A bare name lies in the current
 // folder.
@@ -25,17 +29,18 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash + 1);
 }
 
+bool HoldsMemstickInd(const std::string& folder) {
+    return FileExists(ResolveStickPath(folder + "/memstick.ind"));
+}
+
 } // namespace
 
 std::vector<std::string> MountedSticks() {
-    std::vector<std::string> sticks;
+    std::vector<std::string> folders;
     for (const std::string& root : MountedVolumeRoots()) {
-        const std::string folder = root.size() > 1 && root.back() == '/' ? root.substr(0, root.size() - 1) : root;
-        if (FileExists(ResolveStickPath(folder + "/memstick.ind"))) {
-            sticks.push_back(folder);
-        }
+        folders.push_back(root.size() > 1 && root.back() == '/' ? root.substr(0, root.size() - 1) : root);
     }
-    return sticks;
+    return VolumesWhere(folders, HoldsMemstickInd, kMountAnswerTime);
 }
 
 bool BrowseForMemstickInd(std::string& path) {
@@ -45,10 +50,13 @@ bool BrowseForMemstickInd(std::string& path) {
     request.initialFileName = "memstick.ind";
     request.defaultExtension = "ind";
     request.filter = "Memory Stick Files (*.ind)";
-    // Started anywhere but on a stick, the dialog goes where the desktop mounted one.
-    request.sidebarFolders = MountedSticks();
-    if (!FileExists(ResolveStickPath("memstick.ind")) && !request.sidebarFolders.empty()) {
-        request.startFolder = request.sidebarFolders.front();
+    // Started on a stick, the dialog stays there and no mount is looked at; started anywhere
+    // else, it goes where the desktop mounted one.
+    if (!HoldsMemstickInd(".")) {
+        request.sidebarFolders = MountedSticks();
+        if (!request.sidebarFolders.empty()) {
+            request.startFolder = request.sidebarFolders.front();
+        }
     }
     std::optional<std::string> chosen = BrowseForOpenFile(request);
     if (!chosen) {

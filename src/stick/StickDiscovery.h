@@ -8,9 +8,10 @@
 
 // Asks until a valid stick root is chosen (true, code filled) or the user cancels (false).
 bool LocateStick(SoftwareCode& code);
-// The root of every mounted volume that holds a memstick.ind, spelled in any case.
+// The root of every mounted volume that holds a memstick.ind, spelled in any case, as far as the
+// volumes answer within a second.
 std::vector<std::string> MountedSticks();
-// The open-file dialog for memstick.ind, in the current folder when it holds one, otherwise on
+// The open-file dialog for memstick.ind: in the current folder when it holds one, otherwise on
 // the first mounted stick, with every mounted stick beside the usual places; false with an empty
 // path when cancelled.
 bool BrowseForMemstickInd(std::string& path);

@@ -23,10 +23,11 @@ bool BackUpConfiguration(const std::string& mwcPath, const std::string& backupPa
 } // namespace
 
 bool FileExists(const std::string& path) {
-    // Folders open for reading on this system but not where the stick format comes from; a
-    // folder named like a file must not count as that file.
+    // Only a plain file counts. Folders open for reading on this system but not where the stick
+    // format comes from, and opening a pipe named like a stick file would wait for a writer that
+    // never comes, holding up the start.
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    if (!std::filesystem::is_regular_file(path, ec)) {
         return false;
     }
     return FileSource::Open(path) != nullptr;

@@ -8,7 +8,7 @@ struct CustomizationState;
 bool OpenStick(CustomizationState& state);
 bool PrepareStick(CustomizationState& state);
 
-// A stick or host path counts as present when it can be opened for reading.
+// A stick or host path counts as present when it is a plain file that can be opened for reading.
 bool FileExists(const std::string& path);
 // The .MWC path with its last four characters replaced by ".ORG".
 std::string MakeBackupPath(const std::string& mwcPath);
