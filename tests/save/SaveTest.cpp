@@ -6,6 +6,7 @@
 #include "writer/SavePipeline.h"
 
 #include "DemoStick.h"
+#include "DesignFacts.h"
 #include "SaveExpectations.h"
 #include "SoundFixtures.h"
 #include "StickBuilder.h"
@@ -252,11 +253,12 @@ public: // the WaysOut table reaches in
 
 class EveryProfile : public SaveTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {};
 
-// On a built stick and on the demo stick that `make run` opens: a first save, a later one whose
-// choices must not stack on it, and one with everything back to stock (no archive, the stock
-// configuration, an empty record).
+// For each of the design's rows, on a stick with its files where the design puts them and on the
+// demo stick that `make run` opens: a first save, a later one whose choices must not stack on it,
+// and one with everything back to stock (no archive, the stock configuration, an empty record),
+// each written where the design says.
 TEST_P(EveryProfile, EachSaveAppliesExactlyItsOwnChoicesToTheStockConfiguration) {
-    const ModelProfile& profile = ProfileTable[std::get<0>(GetParam())];
+    const ModelProfile& profile = DesignProfile(std::get<0>(GetParam()));
     ASSERT_NO_FATAL_FAILURE(std::get<1>(GetParam()) ? Build(DemoStick(profile), DemoContainer(profile))
                                                     : Build(StickBuilder(profile), TypicalContainer(profile)));
     m_slots = FirstChoices(profile);

@@ -1,3 +1,4 @@
+#include "DesignFacts.h"
 #include "SaveExpectations.h"
 #include "StickFixture.h"
 
@@ -102,10 +103,11 @@ TEST_F(Opening, CancelledDialogOpensNothing) {
 
 class EveryProfile : public StickFixture, public ::testing::WithParamInterface<int> {};
 
-// A stick built for the profile opens at once with the profile's empty assignments; one with its
-// names in lower case is prepared exactly alike; the backup is made once and never again.
-TEST_P(EveryProfile, OpensItsStickAndBacksItUpOnce) {
-    const ModelProfile& profile = ProfileTable[GetParam()];
+// Each of the design's rows: a stick with the row's code and model and its files where the design
+// puts them opens as that row in every field, with the row's empty assignments; one with its names
+// in lower case is prepared exactly alike; the backup is made once and never again.
+TEST_P(EveryProfile, OpensAsTheDesignsRowAndBacksItUpOnce) {
+    const ModelProfile& profile = DesignProfile(GetParam());
     const StickBuilder original = StickBuilder(profile).MotionArchive().AudioArchive();
     const StickBuilder lower = StickBuilder(original).LowerCaseNames();
     const std::string originalRoot = Build(original, "original");
@@ -113,9 +115,9 @@ TEST_P(EveryProfile, OpensItsStickAndBacksItUpOnce) {
     for (const auto& [stick, at] : {std::pair{&original, originalRoot}, std::pair{&lower, root}}) {
         PromptScript::SetNextAnswer(true);
         CustomizationState state;
-        ASSERT_TRUE(Open(*stick, at, state));
-        EXPECT_EQ(state.ActiveProfile, &profile);
-        EXPECT_EQ(state.Assignments, AssignmentTable(static_cast<size_t>(profile.catalogCount)));
+        ASSERT_TRUE(Open(*stick, at, state)) << ::testing::PrintToString(PromptScript::ShownTexts());
+        EXPECT_EQ(DifferencesFromDesign(state.ActiveProfile, GetParam()), "");
+        EXPECT_EQ(state.Assignments, AssignmentTable(static_cast<size_t>(kDesignProfiles[GetParam()].catalogCount)));
         EXPECT_EQ(Shown(), "FQ");
     }
     EXPECT_EQ(TakeSnapshot(root, true), TakeSnapshot(originalRoot, true));
