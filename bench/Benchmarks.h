@@ -8,11 +8,12 @@ struct SaveBenchResult {
     BenchRow save;
     BenchRow rewrite;
     BenchRow memory;
+    BenchRow room;
     double compressorPeakMb = 0; // the larger Crushkit run's own peak, for the notes
     double containerMb = 0;      // the unpacked configuration the rewrite walks
 };
 
-// Rows 1, 2 and 5. Runs no Qt and no audio, so the save can be forked safely.
+// Rows 1, 2, 5 and 7. Runs no Qt and no audio, so the save can be forked safely.
 SaveBenchResult RunSaveBenchmarks();
 
 // Row 3, one line per catalog size. Needs the QApplication.

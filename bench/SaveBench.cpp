@@ -14,6 +14,7 @@
 #include "stick/StickPreparation.h"
 #include "writer/MwcRewriter.h"
 #include "writer/SavePipeline.h"
+#include "writer/StickRoom.h"
 
 #include <cstdio>
 #include <malloc.h>
@@ -28,6 +29,7 @@ constexpr int RecognitionProfile = 6;
 constexpr int SavePairs = 25;
 constexpr int RewritePairs = 101;
 constexpr int MemoryRuns = 3;
+constexpr int RoomPairs = 15;
 constexpr size_t CopyBufferBytes = size_t{1} << 16;
 
 // A stick of the Recognition software with a large configuration, the program folder with the
@@ -102,6 +104,7 @@ public:
     CustomizationState& State() { return m_state; }
     const std::string& Backup() const { return m_backup; }
     const std::string& WorkFolderPath() const { return m_world.Program(); }
+    const std::string& SoundsFolderPath() const { return m_world.Sounds(); }
 
     static bool Unpack(const std::string& from, const std::string& to) {
         std::unique_ptr<FileSource> in = FileSource::Open(from);
@@ -184,6 +187,25 @@ std::optional<double> TimedRewrite(CustomizationState& state, const std::string&
     return result == 0 && state.ModifiedEntryCount > 0 ? std::optional<double>(ms) : std::nullopt;
 }
 
+// The room line after a choice: the configuration rewritten and packed in memory, the sizes of
+// the other files and the stick's free room.
+std::optional<double> TimedRoomEstimate(const CustomizationState& state, const std::string& sounds) {
+    auto start = BenchClock::now();
+    const std::optional<StickRoom> room = EstimateStickRoom(state, sounds);
+    double ms = MillisecondsSince(start);
+    return room && room->needBytes > 0 ? std::optional<double>(ms) : std::nullopt;
+}
+
+// What any exact figure must do: pack the unpacked configuration once, in memory.
+std::optional<double> TimedPackInMemory(const std::vector<uint8_t>& plain) {
+    auto start = BenchClock::now();
+    MemorySource source(plain.data(), plain.size());
+    MemorySink packed;
+    const bool ok = GzipStream(source, packed, 6);
+    double ms = MillisecondsSince(start);
+    return ok ? std::optional<double>(ms) : std::nullopt;
+}
+
 struct SaveMemory {
     long beforeKb = 0;
     long peakKb = 0;
@@ -257,6 +279,7 @@ SaveBenchResult RunSaveBenchmarks() {
     const char* const saveWhat = "1 Save: Recognition, 166 sounds/60 WAVs, 50k records";
     const char* const rewriteWhat = "2 RewriteMwcEntries of it vs 64 KiB copy";
     const char* const memoryWhat = "5 Save peak memory (forked child, growth)";
+    const char* const roomWhat = "7 Room line after a choice, 50k records";
 
     LargeSave save;
     std::string problem;
@@ -264,6 +287,7 @@ SaveBenchResult RunSaveBenchmarks() {
         result.save = ErrorRow(saveWhat, problem);
         result.rewrite = ErrorRow(rewriteWhat, problem);
         result.memory = ErrorRow(memoryWhat, problem);
+        result.room = ErrorRow(roomWhat, problem);
         return result;
     }
 
@@ -286,12 +310,29 @@ SaveBenchResult RunSaveBenchmarks() {
     const std::string plain = save.WorkFolderPath() + "/bench-plain.mwc";
     const std::string rewritten = save.WorkFolderPath() + "/bench-rewritten.mwc";
     const std::string copied = save.WorkFolderPath() + "/bench-copied.mwc";
-    std::optional<PairedRuns> rewrites;
+    std::optional<PairedRuns> rewrites, rooms;
     if (LargeSave::Unpack(save.Backup(), plain)) {
-        result.containerMb = static_cast<double>(ReadFileBytes(plain).size()) / (1024.0 * 1024.0);
+        const std::vector<uint8_t> unpacked = ReadFileBytes(plain);
+        result.containerMb = static_cast<double>(unpacked.size()) / (1024.0 * 1024.0);
         rewrites = RunPairs(
             RewritePairs, [&] { return TimedCopy(plain, copied); },
             [&] { return TimedRewrite(save.State(), plain, rewritten); });
+        // 7. The first estimate of a run also unpacks the backup; the line is redrawn after every
+        // choice, which the pairs measure.
+        rooms = RunPairs(
+            RoomPairs, [&] { return TimedRoomEstimate(save.State(), save.SoundsFolderPath()); },
+            [&] { return TimedPackInMemory(unpacked); });
+    }
+    if (!rooms) {
+        result.room = ErrorRow(roomWhat, "estimate or packing failed");
+    } else {
+        BenchRow& row = result.room;
+        row.what = roomWhat;
+        row.measured = FormatMs(Median(rooms->a));
+        row.baseline = FormatMs(Median(rooms->b));
+        row.ratio = rooms->RatioSpread();
+        row.target = "room/pack <= 1.5";
+        row.verdict = rooms->MedianRatio() <= 1.5 ? BenchRow::Verdict::Pass : BenchRow::Verdict::Miss;
     }
     if (!rewrites) {
         result.rewrite = ErrorRow(rewriteWhat, "rewrite or copy failed");

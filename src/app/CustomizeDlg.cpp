@@ -29,7 +29,14 @@
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+// Long enough that stepping through the list with the arrow keys does not work it out for every
+// item passed, short enough to read as at once.
+constexpr int RoomLineDelayMs = 120;
+} // namespace
 
 CCustomizeDlg::CCustomizeDlg(CustomizationState& state, QWidget* parent)
     : CDialog(parent), m_state(state), m_appIcon(LoadAppIcon()) {
@@ -86,6 +93,11 @@ void CCustomizeDlg::CreateControls() {
     m_roomIcon->hide();
     m_roomText = new QLabel(this);
     SetControlId(m_roomText, IDC_STICK_ROOM);
+    m_roomTimer = new QTimer(this);
+    m_roomTimer->setObjectName(QStringLiteral("RoomTimer"));
+    m_roomTimer->setSingleShot(true);
+    m_roomTimer->setInterval(RoomLineDelayMs);
+    connect(m_roomTimer, &QTimer::timeout, this, [this] { ShowStickRoom(); });
 
     auto* top = new QHBoxLayout;
     top->addWidget(softwareLabel);
@@ -198,6 +210,8 @@ bool CCustomizeDlg::OnInitDialog() {
         FillSoundTree();
         ready = LoadCustomizationRecord(m_state, *m_replacementList);
         ShowChoices();
+        m_roomTimer->stop();
+        ShowStickRoom();
     }
     if (!ready) {
         EndDialog(IDCANCEL);
@@ -230,7 +244,9 @@ void CCustomizeDlg::ShowChoices() {
     if (!m_state.Assignments) {
         return;
     }
-    ShowStickRoom();
+    // Working the room out packs the whole configuration; while the owner steps through the list
+    // it is done once they pause, not for every item passed.
+    m_roomTimer->start();
     for (int top = 0; top < m_soundTree->topLevelItemCount(); ++top) {
         HTREEITEM category = m_soundTree->topLevelItem(top);
         int replaced = 0;

@@ -15,6 +15,7 @@
 class QGridLayout;
 class QLabel;
 class QMenu;
+class QTimer;
 
 class CCustomizeDlg : public CDialog {
 public:
@@ -63,6 +64,7 @@ private:
     QMenu* m_systemMenu = nullptr;
     QLabel* m_roomIcon = nullptr;
     QLabel* m_roomText = nullptr;
+    QTimer* m_roomTimer = nullptr;
     QGridLayout* m_soundLayout = nullptr;
     QIcon m_appIcon;
 };

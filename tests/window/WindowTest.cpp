@@ -407,7 +407,13 @@ TEST_F(WindowTest, TheRoomLineFollowsEveryChoiceAsSaveJudgesIt) {
             icon = label->accessibleName() == "Warning" ? label : icon;
         }
         ASSERT_NE(icon, nullptr);
+        // The line is worked out once the owner pauses.
+        auto* timer = dlg.findChild<QTimer*>("RoomTimer");
         const auto line = [&] {
+            for (int waits = 0; waits < 3000 && timer->isActive(); ++waits) {
+                QTest::qWait(10);
+            }
+            EXPECT_FALSE(timer->isActive());
             return dlg.GetDlgItemText(IDC_STICK_ROOM) + (icon->isVisibleTo(&dlg) ? " (warning)" : "");
         };
         lines.push_back(line());
