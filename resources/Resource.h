@@ -5,6 +5,7 @@
 #define IDD_ABOUT 100
 #define IDS_ABOUT_MENU 101
 #define IDD_CUSTOMIZE 102
+#define IDD_TRIM 103
 #define IDI_APP 128
 
 #define IDM_ABOUT 0x0010
@@ -15,6 +16,13 @@
 #define IDC_SAVE 1003
 #define IDC_PROFILE_NAME 1004
 #define IDC_ADD_SOUNDS 1005
+#define IDC_TRIM 1006
+
+#define IDC_TRIM_WAVEFORM 1010
+#define IDC_TRIM_START 1011
+#define IDC_TRIM_END 1012
+#define IDC_TRIM_LENGTH 1013
+#define IDC_TRIM_PLAY 1014
 
 // The string table.
 inline const char* LoadResourceString(int id) {
