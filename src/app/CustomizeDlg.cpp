@@ -2,10 +2,12 @@
 
 #include "Resource.h"
 #include "app/AboutDlg.h"
+#include "app/TrimDlg.h"
 #include "catalog/SoundCatalogs.h"
 #include "platform/Prompt.h"
 #include "sounds/CustomSoundLibrary.h"
 #include "sounds/SoundPreview.h"
+#include "sounds/SoundTrim.h"
 #include "stick/ModelProfiles.h"
 #include "stick/StickPreparation.h"
 #include "writer/CustomizationRecord.h"
@@ -83,6 +85,9 @@ void CCustomizeDlg::CreateControls() {
     place(preview, IDC_PREVIEW, 179, 158, 36, 14);
     auto* addSounds = new QPushButton(QStringLiteral("&Add Sounds..."), this);
     place(addSounds, IDC_ADD_SOUNDS, 160, 177, 55, 14);
+    m_trimButton = new QPushButton(QStringLiteral("&Trim..."), this);
+    place(m_trimButton, IDC_TRIM, 101, 177, 55, 14);
+    m_trimButton->setEnabled(false);
 
     rule(7, 19, 217);
     auto* softwareLabel = new QLabel(QStringLiteral("Software:"), this);
@@ -112,10 +117,11 @@ void CCustomizeDlg::CreateControls() {
     setTabOrder(m_soundTree, m_replacementList);
     setTabOrder(m_replacementList, preview);
     setTabOrder(preview, addSounds);
+    setTabOrder(addSounds, m_trimButton);
 
     // No button is the default, not even the focused one: Enter never ends the dialog, so no
     // choice is lost and nothing is saved by a stray key. Space pushes the focused button.
-    for (QPushButton* button : {save, cancel, preview, addSounds}) {
+    for (QPushButton* button : {save, cancel, preview, addSounds, m_trimButton}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
@@ -124,11 +130,13 @@ void CCustomizeDlg::CreateControls() {
     connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
     connect(preview, &QPushButton::clicked, this, [this] { OnPreview(); });
     connect(addSounds, &QPushButton::clicked, this, [this] { OnAddSounds(); });
+    connect(m_trimButton, &QPushButton::clicked, this, [this] { OnTrim(); });
     m_soundTree->SetOnSelChanged([this] { OnTreeSelChanged(); });
     m_soundTree->SetOnDblClk([this] { OnTreeDblClk(); });
     m_replacementList->SetOnSelChange([this] {
         AssignFromList(m_state, *m_soundTree, *m_replacementList);
         ShowChoicesInTree();
+        EnableTrim();
     });
     setAcceptDrops(true);
 }
@@ -140,6 +148,9 @@ bool CCustomizeDlg::OnInitDialog() {
     m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
     connect(m_systemMenu->addAction(QStringLiteral("&Add Sounds...")), &QAction::triggered, this,
             [this] { OnAddSounds(); });
+    m_trimAction = m_systemMenu->addAction(QStringLiteral("&Trim..."));
+    connect(m_trimAction, &QAction::triggered, this, [this] { OnTrim(); });
+    EnableTrim();
     connect(m_systemMenu->addAction(QStringLiteral("&Reset all to stock sounds")), &QAction::triggered, this,
             [this] { OnResetAll(); });
     // The keyboard's other way to a context menu, wherever the focus is in the window.
@@ -225,6 +236,7 @@ void CCustomizeDlg::ShowChoicesInTree() {
 
 void CCustomizeDlg::OnTreeSelChanged() {
     std::optional<SelectedSound> selected = SelectedEntry(m_state, *m_soundTree);
+    EnableTrim();
     if (!selected || !IsStockSound(*selected->entry)) {
         m_replacementList->SetCurSel(-1);
         m_replacementList->EnableWindow(false);
@@ -287,6 +299,38 @@ void CCustomizeDlg::OnResetAll() {
         return;
     }
     ResetAllAssignments(m_state);
+    OnTreeSelChanged();
+    ShowChoicesInTree();
+}
+
+void CCustomizeDlg::EnableTrim() {
+    std::optional<SelectedSound> selected = SelectedEntry(m_state, *m_soundTree);
+    const bool trimmable = selected && IsStockSound(*selected->entry) && selected->slot->has_value() &&
+                           IsTrimmableName(**selected->slot) &&
+                           m_replacementList->FindStringExact(-1, **selected->slot) > 0;
+    m_trimButton->setEnabled(trimmable);
+    if (m_trimAction != nullptr) {
+        m_trimAction->setEnabled(trimmable);
+    }
+}
+
+void CCustomizeDlg::OnTrim() {
+    std::optional<SelectedSound> selected = SelectedEntry(m_state, *m_soundTree);
+    if (!selected || !selected->slot->has_value()) {
+        return;
+    }
+    // As the folder spells it: the record may name it in other letters.
+    const int item = m_replacementList->FindStringExact(-1, **selected->slot);
+    if (item <= 0) {
+        return;
+    }
+    CTrimDlg trim(m_replacementList->GetLBText(item), this);
+    if (trim.DoModal() != IDOK) {
+        return;
+    }
+    m_replacementList->AddString(trim.NewFileName());
+    m_replacementList->SetCurSel(m_replacementList->FindStringExact(-1, trim.NewFileName()));
+    AssignFromList(m_state, *m_soundTree, *m_replacementList);
     OnTreeSelChanged();
     ShowChoicesInTree();
 }

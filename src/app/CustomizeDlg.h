@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QMenu;
+class QPushButton;
 
 class CCustomizeDlg : public CDialog {
 public:
@@ -36,6 +38,9 @@ public:
     void OnAddSounds();
     void AddSounds(const std::vector<std::string>& sourcePaths);
     void OnResetAll();
+    // Cuts the selected sound's WAV replacement to a part of it, as a new file that then
+    // replaces the sound.
+    void OnTrim();
 
 protected:
     bool OnInitDialog() override;
@@ -51,10 +56,14 @@ private:
     // The tree's second column: each sound's replacement, and how many of a category's sounds
     // are replaced.
     void ShowChoicesInTree();
+    // Trim is offered for a stock sound whose replacement is a WAV file of the list.
+    void EnableTrim();
 
     CustomizationState& m_state;
     CTreeCtrl* m_soundTree = nullptr;
     CComboBox* m_replacementList = nullptr;
     QMenu* m_systemMenu = nullptr;
+    QPushButton* m_trimButton = nullptr;
+    QAction* m_trimAction = nullptr;
     QIcon m_appIcon;
 };
