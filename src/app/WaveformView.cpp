@@ -4,6 +4,8 @@
 #include "sounds/SoundTrim.h"
 #include "sounds/WaveformColumns.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLine>
@@ -20,6 +22,12 @@ namespace {
 constexpr size_t FineStep = TrimRate / 100;
 constexpr size_t CoarseStep = TrimRate / 10;
 
+// Read out as a chart, which it is, rather than as a filler that screen readers pass over.
+QAccessibleInterface* WaveformAccessible(const QString& /*className*/, QObject* object) {
+    auto* view = dynamic_cast<WaveformView*>(object);
+    return view != nullptr ? new QAccessibleWidget(view, QAccessible::Chart) : nullptr;
+}
+
 QString Seconds(size_t samples) {
     return QString::number(static_cast<double>(samples) / TrimRate, 'f', 3);
 }
@@ -27,6 +35,8 @@ QString Seconds(size_t samples) {
 } // namespace
 
 WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
+    static const bool accessible = (QAccessible::installFactory(WaveformAccessible), true);
+    (void)accessible;
     setAccessibleName(QStringLiteral("Waveform"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetInteractive(true);
