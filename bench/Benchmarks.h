@@ -23,3 +23,7 @@ std::vector<BenchRow> RunImportBenchmarks();
 
 // Row 4, warm and cold. Must run before anything else renders MIDI, or "cold" is not cold.
 std::vector<BenchRow> RunPreviewBenchmarks(const std::string& captureFile);
+
+// Row 7: the waveform of a 3-minute sound painted, and that sound trimmed against a copy of it.
+// Needs the QApplication.
+std::vector<BenchRow> RunTrimBenchmarks();
