@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
                 "5: ru_maxrss of a forked child after the save minus just before it (heap trimmed, high-water mark\n"
                 "   reset); the largest of 3 saves. Crushkit, a process of its own, peaked at %s.\n"
                 "6: ImportSound into an empty folder (written and synced) against libsndfile decoding the same file\n"
-                "   alone, in alternation; median of 7 paired ratios (min-max). Real time = 180 s / import time.\n"
+                "   alone, in alternation; median of 9 paired ratios (min-max). Real time = 180 s / import time.\n"
                 "7: the waveform widget rendered offscreen into an image, its columns' extremes found anew each time\n"
                 "   (median of 21, and the slowest); the trim reads the 2.9 MB file, cuts all but a second at either\n"
                 "   end with fades and writes it synced beside its name, against a synced copy of the same file.\n",
