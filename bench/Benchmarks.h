@@ -13,7 +13,7 @@ struct SaveBenchResult {
     double containerMb = 0;      // the unpacked configuration the rewrite walks
 };
 
-// Rows 1, 2, 5 and 7. Runs no Qt and no audio, so the save can be forked safely.
+// Rows 1, 2, 5 and 8. Runs no Qt and no audio, so the save can be forked safely.
 SaveBenchResult RunSaveBenchmarks();
 
 // Row 3, one line per catalog size. Needs the QApplication.
@@ -24,3 +24,7 @@ std::vector<BenchRow> RunImportBenchmarks();
 
 // Row 4, warm and cold. Must run before anything else renders MIDI, or "cold" is not cold.
 std::vector<BenchRow> RunPreviewBenchmarks(const std::string& captureFile);
+
+// Row 7: the waveform of a 3-minute sound painted, and that sound trimmed against a copy of it.
+// Needs the QApplication.
+std::vector<BenchRow> RunTrimBenchmarks();

@@ -279,7 +279,7 @@ SaveBenchResult RunSaveBenchmarks() {
     const char* const saveWhat = "1 Save: Recognition, 166 sounds/60 WAVs, 50k records";
     const char* const rewriteWhat = "2 RewriteMwcEntries of it vs 64 KiB copy";
     const char* const memoryWhat = "5 Save peak memory (forked child, growth)";
-    const char* const roomWhat = "7 Room line after a choice, 50k records";
+    const char* const roomWhat = "8 Room line after a choice, 50k records";
 
     LargeSave save;
     std::string problem;

@@ -16,6 +16,15 @@
 #define IDC_PROFILE_NAME 1004
 #define IDC_ADD_SOUNDS 1005
 #define IDC_STICK_ROOM 1006
+#define IDC_TRIM 1007
+#define IDC_SOUND_WAVEFORM 1008
+#define IDC_SOUND_SUMMARY 1009
+
+#define IDC_TRIM_WAVEFORM 1010
+#define IDC_TRIM_START 1011
+#define IDC_TRIM_END 1012
+#define IDC_TRIM_LENGTH 1013
+#define IDC_TRIM_PLAY 1014
 
 // The string table.
 inline const char* LoadResourceString(int id) {

@@ -3,10 +3,14 @@
 #include "Resource.h"
 #include "app/AboutDlg.h"
 #include "app/InstallationPaths.h"
+#include "app/TrimDlg.h"
+#include "app/WaveformView.h"
 #include "catalog/SoundCatalogs.h"
 #include "platform/Prompt.h"
 #include "sounds/CustomSoundLibrary.h"
 #include "sounds/SoundPreview.h"
+#include "sounds/SoundSummary.h"
+#include "sounds/SoundTrim.h"
 #include "stick/ModelProfiles.h"
 #include "stick/StickPreparation.h"
 #include "writer/CustomizationRecord.h"
@@ -83,6 +87,16 @@ void CCustomizeDlg::CreateControls() {
     sized(preview, IDC_PREVIEW, 36, 14);
     auto* addSounds = new QPushButton(QStringLiteral("&Add Sounds..."), this);
     sized(addSounds, IDC_ADD_SOUNDS, 55, 14);
+    m_trimButton = new QPushButton(QStringLiteral("&Trim..."), this);
+    sized(m_trimButton, IDC_TRIM, 55, 14);
+    m_trimButton->setEnabled(false);
+    // The replacement at a glance: a picture only, its figures in the label beside it.
+    m_waveform = new WaveformView(this);
+    m_waveform->SetInteractive(false);
+    m_waveform->setAccessibleName(QStringLiteral("Replacement waveform"));
+    sized(m_waveform, IDC_SOUND_WAVEFORM, 60, 16);
+    m_summary = new QLabel(this);
+    SetControlId(m_summary, IDC_SOUND_SUMMARY);
     auto* softwareLabel = new QLabel(QStringLiteral("Software:"), this);
     auto* profileName = new QLabel(QStringLiteral("Static"), this);
     SetControlId(profileName, IDC_PROFILE_NAME);
@@ -106,7 +120,10 @@ void CCustomizeDlg::CreateControls() {
     sound->addWidget(soundLabel, 0, 0);
     sound->addWidget(m_replacementList, 0, 1);
     sound->addWidget(preview, 0, 2);
+    sound->addWidget(m_waveform, 1, 1);
     sound->addWidget(addSounds, 1, 2);
+    sound->addWidget(m_summary, 2, 1);
+    sound->addWidget(m_trimButton, 2, 2);
     sound->setColumnStretch(1, 1);
     auto* room = new QHBoxLayout;
     room->addWidget(m_roomIcon);
@@ -129,7 +146,6 @@ void CCustomizeDlg::CreateControls() {
     window->addLayout(room);
     window->addWidget(rule());
     window->addLayout(buttons);
-    m_soundLayout = sound;
 
     // The template's size is the least the window takes; it opens larger, so that a long catalog
     // shows many rows, and can be resized and maximized.
@@ -157,10 +173,11 @@ void CCustomizeDlg::CreateControls() {
     setTabOrder(m_soundTree, m_replacementList);
     setTabOrder(m_replacementList, preview);
     setTabOrder(preview, addSounds);
+    setTabOrder(addSounds, m_trimButton);
 
     // No button is the default, not even the focused one: Enter never ends the dialog, so no
     // choice is lost and nothing is saved by a stray key. Space pushes the focused button.
-    for (QPushButton* button : {save, cancel, preview, addSounds}) {
+    for (QPushButton* button : {save, cancel, preview, addSounds, m_trimButton}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
@@ -169,11 +186,13 @@ void CCustomizeDlg::CreateControls() {
     connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
     connect(preview, &QPushButton::clicked, this, [this] { OnPreview(); });
     connect(addSounds, &QPushButton::clicked, this, [this] { OnAddSounds(); });
+    connect(m_trimButton, &QPushButton::clicked, this, [this] { OnTrim(); });
     m_soundTree->SetOnSelChanged([this] { OnTreeSelChanged(); });
     m_soundTree->SetOnDblClk([this] { OnTreeDblClk(); });
     m_replacementList->SetOnSelChange([this] {
         AssignFromList(m_state, *m_soundTree, *m_replacementList);
         ShowChoices();
+        ShowSelectedReplacement();
     });
     setAcceptDrops(true);
 }
@@ -185,6 +204,9 @@ bool CCustomizeDlg::OnInitDialog() {
     m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
     connect(m_systemMenu->addAction(QStringLiteral("&Add Sounds...")), &QAction::triggered, this,
             [this] { OnAddSounds(); });
+    m_trimAction = m_systemMenu->addAction(QStringLiteral("&Trim..."));
+    connect(m_trimAction, &QAction::triggered, this, [this] { OnTrim(); });
+    ShowSelectedReplacement();
     connect(m_systemMenu->addAction(QStringLiteral("&Reset all to stock sounds")), &QAction::triggered, this,
             [this] { OnResetAll(); });
     // The keyboard's other way to a context menu, wherever the focus is in the window.
@@ -282,6 +304,7 @@ void CCustomizeDlg::ShowStickRoom() {
 
 void CCustomizeDlg::OnTreeSelChanged() {
     std::optional<SelectedSound> selected = SelectedEntry(m_state, *m_soundTree);
+    ShowSelectedReplacement();
     if (!selected || !IsStockSound(*selected->entry)) {
         m_replacementList->SetCurSel(-1);
         m_replacementList->EnableWindow(false);
@@ -344,6 +367,41 @@ void CCustomizeDlg::OnResetAll() {
         return;
     }
     ResetAllAssignments(m_state);
+    OnTreeSelChanged();
+    ShowChoices();
+}
+
+void CCustomizeDlg::ShowSelectedReplacement() {
+    std::optional<SelectedSound> selected = SelectedEntry(m_state, *m_soundTree);
+    // As the folder spells it: the record may name it in other letters.
+    const int item = selected && IsStockSound(*selected->entry) && selected->slot->has_value()
+                         ? m_replacementList->FindStringExact(-1, **selected->slot)
+                         : CB_ERR;
+    const std::string file = item > 0 ? m_replacementList->GetLBText(item) : std::string();
+    const std::string path = SoundsFolder + "/" + file;
+    const bool trimmable = !file.empty() && IsTrimmableName(file);
+    m_trimButton->setEnabled(trimmable);
+    if (m_trimAction != nullptr) {
+        m_trimAction->setEnabled(trimmable);
+    }
+    m_waveform->ShowSoundFile(trimmable ? path : std::string());
+    m_summary->setText(QString::fromLocal8Bit(file.empty() ? "" : DescribeSoundFile(path).c_str()));
+}
+
+void CCustomizeDlg::OnTrim() {
+    std::optional<SelectedSound> selected = SelectedEntry(m_state, *m_soundTree);
+    const int item =
+        selected && selected->slot->has_value() ? m_replacementList->FindStringExact(-1, **selected->slot) : CB_ERR;
+    if (item <= 0) {
+        return;
+    }
+    CTrimDlg trim(m_replacementList->GetLBText(item), this);
+    if (trim.DoModal() != IDOK) {
+        return;
+    }
+    m_replacementList->AddString(trim.NewFileName());
+    m_replacementList->SetCurSel(m_replacementList->FindStringExact(-1, trim.NewFileName()));
+    AssignFromList(m_state, *m_soundTree, *m_replacementList);
     OnTreeSelChanged();
     ShowChoices();
 }

@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
-class QGridLayout;
+class QAction;
 class QLabel;
 class QMenu;
+class QPushButton;
 class QTimer;
+class WaveformView;
 
 class CCustomizeDlg : public CDialog {
 public:
@@ -39,6 +41,7 @@ public:
     void OnAddSounds();
     void AddSounds(const std::vector<std::string>& sourcePaths);
     void OnResetAll();
+    void OnTrim();
 
 protected:
     bool OnInitDialog() override;
@@ -57,6 +60,9 @@ private:
     // The line under the tree: the room left on the stick once the choices are saved, worked out
     // as Save works it out, or how much is missing, with a warning icon.
     void ShowStickRoom();
+    // Under the list, the selected sound's replacement: its waveform, length and size. Trim is
+    // offered for a replacement that is a WAV file of the list.
+    void ShowSelectedReplacement();
 
     CustomizationState& m_state;
     CTreeCtrl* m_soundTree = nullptr;
@@ -65,6 +71,9 @@ private:
     QLabel* m_roomIcon = nullptr;
     QLabel* m_roomText = nullptr;
     QTimer* m_roomTimer = nullptr;
-    QGridLayout* m_soundLayout = nullptr;
+    QPushButton* m_trimButton = nullptr;
+    QAction* m_trimAction = nullptr;
+    WaveformView* m_waveform = nullptr;
+    QLabel* m_summary = nullptr;
     QIcon m_appIcon;
 };

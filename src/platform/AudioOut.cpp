@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -15,6 +16,9 @@ namespace {
 constexpr Uint16 kDeviceFrames = 1024;
 // A device that stops asking for samples must not hang the program.
 constexpr auto kStallAllowance = std::chrono::seconds(2);
+// How often a player that shows its position is told it: a little more often than a screen's
+// frames change at 25 per second.
+constexpr auto kPositionInterval = std::chrono::milliseconds(30);
 
 bool StartAudio() {
     if (SDL_WasInit(SDL_INIT_AUDIO) != 0) {
@@ -28,7 +32,8 @@ bool StartAudio() {
 struct Playback {
     const int16_t* samples = nullptr;
     size_t count = 0;
-    size_t position = 0;
+    // Read by the playing thread while SDL's thread moves it on.
+    std::atomic<size_t> position = 0;
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
@@ -37,13 +42,14 @@ struct Playback {
 void FeedDevice(void* userdata, Uint8* stream, int length) {
     Playback& playback = *static_cast<Playback*>(userdata);
     size_t wanted = static_cast<size_t>(length) / sizeof(int16_t);
-    size_t n = std::min(wanted, playback.count - playback.position);
+    const size_t at = playback.position;
+    size_t n = std::min(wanted, playback.count - at);
     if (n > 0) {
-        std::memcpy(stream, playback.samples + playback.position, n * sizeof(int16_t));
+        std::memcpy(stream, playback.samples + at, n * sizeof(int16_t));
     }
     std::memset(stream + n * sizeof(int16_t), 0, static_cast<size_t>(length) - n * sizeof(int16_t));
-    playback.position += n;
-    if (playback.position < playback.count) {
+    playback.position = at + n;
+    if (at + n < playback.count) {
         return;
     }
     // This buffer carries the last samples (or only silence after them). SDL hands it to the
@@ -142,6 +148,10 @@ std::optional<PcmAudio> DecodeWave(const std::vector<uint8_t>& original) {
 }
 
 bool PlayToEnd(const PcmAudio& audio) {
+    return PlayToEnd(audio, {});
+}
+
+bool PlayToEnd(const PcmAudio& audio, const std::function<void(double seconds)>& position) {
     if (!StartAudio()) {
         return false;
     }
@@ -162,11 +172,19 @@ bool PlayToEnd(const PcmAudio& audio) {
         return false;
     }
     SDL_PauseAudioDevice(device, 0);
-    auto limit = std::chrono::milliseconds(static_cast<int64_t>(audio.Seconds() * 1000)) + kStallAllowance;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<int64_t>(audio.Seconds() * 1000)) + kStallAllowance;
     bool ended = false;
-    {
-        std::unique_lock lock(playback.mutex);
-        ended = playback.ended.wait_for(lock, limit, [&playback] { return playback.done; });
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        {
+            std::unique_lock lock(playback.mutex);
+            const auto until =
+                position ? std::min(deadline, std::chrono::steady_clock::now() + kPositionInterval) : deadline;
+            ended = playback.ended.wait_until(lock, until, [&playback] { return playback.done; });
+        }
+        if (position) {
+            position(static_cast<double>(playback.position / AudioOutChannels) / AudioOutRate);
+        }
     }
     SDL_CloseAudioDevice(device);
     return ended;

@@ -4,6 +4,7 @@
 // sample with what was handed in.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,3 +28,8 @@ std::optional<PcmAudio> DecodeWave(const std::vector<uint8_t>& bytes);
 // handed to the device and had time to sound. False when no device could be opened or it
 // stopped taking samples.
 bool PlayToEnd(const PcmAudio& audio);
+
+// The same, telling `position` every few hundredths of a second, on the calling thread, how many
+// seconds of the sound have gone to the device, so a window can show where the sound is and keep
+// itself painted while it waits.
+bool PlayToEnd(const PcmAudio& audio, const std::function<void(double seconds)>& position);

@@ -3,11 +3,13 @@
 #include "app/CustomizationState.h"
 #include "app/InstallationPaths.h"
 #include "catalog/SoundCatalogs.h"
+#include "platform/AudioOut.h"
 #include "platform/ByteStream.h"
 #include "platform/ComboBox.h"
 #include "platform/FileOps.h"
 #include "platform/MediaCommand.h"
 #include "platform/Prompt.h"
+#include "sounds/SoundTrim.h"
 #include "sounds/StockLibraryReader.h"
 #include "stick/ModelProfiles.h"
 
@@ -121,4 +123,15 @@ bool PlayStockSound(const StockSoundLibrary* library, int index) {
         return false;
     }
     return true;
+}
+
+bool PlaySamples(const std::vector<int16_t>& samples, const std::function<void(double seconds)>& position) {
+    // Through the wave decoder the SOUNDS folder's files are played with, so a cut sounds as the
+    // file it becomes will.
+    const std::optional<PcmAudio> audio = DecodeWave(EncodeTrimmedWave(samples));
+    if (!audio) {
+        return false;
+    }
+    WaitCursor wait;
+    return PlayToEnd(*audio, position);
 }

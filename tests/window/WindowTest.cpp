@@ -12,6 +12,7 @@
 #include "TempDir.h"
 #include "WaveBuilder.h"
 #include "app/InstallationPaths.h"
+#include "app/TrimDlg.h"
 #include "catalog/SoundCatalogs.h"
 #include "platform/AudioOut.h"
 #include "platform/FileOps.h"
@@ -205,7 +206,7 @@ TEST_F(WindowTest, OpensOnTheSticksSoftwareTheListFollowsTheTreeAndEnterTabAndAb
             EXPECT_EQ(box->minimumSize(), box->maximumSize());
             QTest::keyClick(box, Qt::Key_Return);
         });
-        MenuEntry(dlg, 3, "&About Tonewright...")->trigger();
+        MenuEntry(dlg, 4, "&About Tonewright...")->trigger();
         EXPECT_TRUE(dlg.isVisible());
         QTest::keyClick(&dlg, Qt::Key_Escape); // nothing changed: no question
     });
@@ -324,7 +325,7 @@ TEST_F(WindowTest, ChoicesAndAddedSoundsReplaceStockSoundsARefusedSaveKeepsThemA
         EXPECT_EQ((*m_state.Assignments)[3], "barking_dog_3.wav");
 
         PromptScript::SetNextAnswer(true);
-        MenuEntry(dlg, 1, "&Reset all to stock sounds")->trigger();
+        MenuEntry(dlg, 2, "&Reset all to stock sounds")->trigger();
         EXPECT_EQ(PromptScript::ShownTexts().back(), "Reset every sound to its stock sound?");
         EXPECT_EQ(*m_state.Assignments, AssignmentTable(m_state.Assignments->size()));
         EXPECT_EQ(ReplacedBy(tree), (Texts{"", "", "", ""}));
@@ -446,6 +447,51 @@ TEST_F(WindowTest, TheRoomLineFollowsEveryChoiceAsSaveJudgesIt) {
     EXPECT_LT(kilobytes(lines[2], room, ""), kilobytes(lines[0], room, "")) << lines[2]; // Bark.wav takes a little
     EXPECT_GT(kilobytes(lines[2], room, ""), 0) << lines[2];
     EXPECT_EQ(lines[3], lines[0]);
+}
+
+// Trim is offered, by button and menu alike, exactly for a stock sound whose replacement is a WAV
+// file of the list; its cut then joins the list and replaces that sound.
+TEST_F(WindowTest, TrimIsOfferedForAWaveReplacementAndItsCutReplacesTheSound) {
+    const int result = Run(
+        StickBuilder(ProfileTable[0]).Record("wake*=Tune.mid\r\nhakken_ball=CHIRP.wav\r\n"), [&](CCustomizeDlg& dlg) {
+            CTreeCtrl& tree = dlg.SoundTree();
+            auto* button = static_cast<QPushButton*>(dlg.GetDlgItem(IDC_TRIM));
+            EXPECT_EQ(button->text().toStdString(), "&Trim...");
+            QAction* action = MenuEntry(dlg, 1, "&Trim...");
+            // WAV assigned, MIDI assigned, the stock sound, a category, nothing.
+            for (const auto& [item, offered] :
+                 std::vector<std::pair<QTreeWidgetItem*, bool>>{{ItemAt(tree, 0, 1), true},
+                                                                {ItemAt(tree, 0, 0), false},
+                                                                {ItemAt(tree, 0, 2), false},
+                                                                {ItemAt(tree, 1), false},
+                                                                {nullptr, false}}) {
+                tree.SelectItem(item);
+                EXPECT_EQ(button->isEnabled(), offered) << (item != nullptr ? item->text(0).toStdString() : "none");
+                EXPECT_EQ(action->isEnabled(), offered);
+            }
+            tree.SelectItem(ItemAt(tree, 0, 2)); // a WAV chosen in the list, then the stock sound again
+            dlg.ReplacementList().SetCurSel(1);
+            Q_EMIT dlg.ReplacementList().activated(1);
+            EXPECT_TRUE(button->isEnabled());
+            dlg.ReplacementList().SetCurSel(0);
+            Q_EMIT dlg.ReplacementList().activated(0);
+            EXPECT_FALSE(button->isEnabled());
+
+            tree.SelectItem(ItemAt(tree, 0, 1));
+            QTimer::singleShot(0, [] {
+                auto* trim = dynamic_cast<CTrimDlg*>(QApplication::activeModalWidget());
+                ASSERT_NE(trim, nullptr);
+                static_cast<QPushButton*>(trim->GetDlgItem(IDOK))->click();
+            });
+            button->click();
+            EXPECT_EQ((*m_state.Assignments)[2], "chirp_trim.wav");
+            EXPECT_EQ(dlg.ReplacementList().GetLBText(dlg.ReplacementList().GetCurSel()), "chirp_trim.wav");
+            EXPECT_EQ(ReplacedBy(tree), (Texts{"2 replaced", "Tune.mid", "chirp_trim.wav", ""}));
+            EXPECT_TRUE(m_state.Modified);
+            EXPECT_EQ(ReadFileBytes(SoundsFolder + "/chirp_trim.wav").size(), 44u + 2 * 64);
+            dlg.EndDialog(IDCANCEL);
+        });
+    EXPECT_EQ(result, IDCANCEL);
 }
 
 TEST(OpenFileDialog, StartsWhereAskedWithTheFilePreselectedAndTheStickAmongThePlaces) {
