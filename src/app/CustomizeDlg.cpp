@@ -3,6 +3,7 @@
 #include "Resource.h"
 #include "app/AboutDlg.h"
 #include "catalog/SoundCatalogs.h"
+#include "platform/MidiRenderer.h"
 #include "platform/Prompt.h"
 #include "sounds/CustomSoundLibrary.h"
 #include "sounds/SoundPreview.h"
@@ -174,6 +175,7 @@ bool CCustomizeDlg::OnInitDialog() {
     if (QWidget* save = GetDlgItem(IDC_SAVE)) {
         save->setFocus();
     }
+    StartLoadingMidiSounds();
     return true;
 }
 
