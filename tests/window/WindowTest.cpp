@@ -239,6 +239,8 @@ TEST_F(WindowTest, EveryStartFillsTheTreeFromItsCatalogOrEndsBeforeTheWindowAppe
         SCOPED_TRACE(groups + shown.back());
         EXPECT_EQ(Run(stick, opens ? [](CCustomizeDlg& dlg) { dlg.EndDialog(IDCANCEL); } : NeverShown), IDCANCEL);
         EXPECT_EQ(PromptScript::ShownTexts(), shown);
+        // The soundfont is read in the background from the moment the window appears.
+        EXPECT_EQ(SharedMidiRenderer().LoadState() != MidiLoadState::NotLoaded, opens);
         CTreeCtrl& tree = m_dlg->SoundTree();
         std::string categories;
         int index = 0;
