@@ -7,6 +7,7 @@
 #include "sounds/StockLibraryReader.h"
 #include "stick/ModelProfiles.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -85,75 +86,54 @@ TEST_F(MidiRendererTest, EveryStockSoundOfAProfileHasAPlayableTuneOfItsOwn) {
 }
 
 // A renderer whose soundfont reads are counted. The worker's read goes on only once a caller
-// waits for it (or the test lets it go), so whatever is asked meanwhile is asked while it runs.
+// waits for it, so whatever is asked meanwhile is asked while the load runs.
 class HeldLoad {
 public:
     explicit HeldLoad(std::string path = DefaultSoundFontPath)
-        : renderer(std::move(path), {[this] { Read(); }, [this] { Notice(m_waited); }}) {}
-    int Reads() {
-        std::lock_guard lock(m_mutex);
-        return m_reads;
-    }
-    bool Waited() {
-        std::lock_guard lock(m_mutex);
-        return m_waited;
-    }
-    void AwaitRead() {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_reads > 0; });
-    }
-    void Release() { Notice(m_released); }
+        : renderer(std::move(path), {[this] { Read(); }, [this] { Waiting(); }}) {}
+    std::atomic<int> reads = 0;
+    std::atomic<bool> waited = false;
 
 private:
     void Read() {
         std::unique_lock lock(m_mutex);
-        ++m_reads;
+        ++reads;
         m_changed.notify_all();
         // Only a read on another thread than the test's can be waited for; nor is a second read
         // held. A renderer that wrongly reads here fails the test rather than hanging it.
-        m_changed.wait(lock, [this] {
-            return m_waited || m_released || m_reads > 1 || std::this_thread::get_id() == m_testThread;
-        });
+        m_changed.wait(lock, [this] { return waited || reads > 1 || std::this_thread::get_id() == m_testThread; });
     }
-    void Notice(bool& flag) {
+    void Waiting() {
         std::lock_guard lock(m_mutex);
-        flag = true;
+        waited = true;
         m_changed.notify_all();
     }
     const std::thread::id m_testThread = std::this_thread::get_id();
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    int m_reads = 0;
-    bool m_waited = false;
-    bool m_released = false;
 
 public:
     MidiRenderer renderer; // last: it ends, and joins its worker, before what its hooks use
 };
 
-// However many previews and start calls come, from the window's thread and others, during the
+// However many previews and start calls come, from the window's thread and another, during the
 // load and after it, the soundfont is read once, and every preview plays the sound.
 TEST_F(MidiRendererTest, PreviewsAskedWhileTheSoundFontLoadsWaitForTheOneLoadAndPlay) {
     const std::vector<uint8_t> tune = StockRecordData(*ProfileTable[0].stockLibrary, 1);
     const PcmAudio expected = Render(tune);
     HeldLoad held;
+    std::optional<PcmAudio> heard[3];
     held.renderer.StartLoading();
-    std::vector<std::optional<PcmAudio>> heard(4);
-    std::vector<std::thread> others;
-    for (size_t i = 1; i < heard.size(); ++i) {
-        others.emplace_back([&, i] {
-            held.renderer.StartLoading();
-            heard[i] = held.renderer.Render(tune);
-        });
-    }
+    std::thread other([&] {
+        held.renderer.StartLoading();
+        heard[1] = held.renderer.Render(tune);
+    });
     heard[0] = held.renderer.Render(tune);
-    for (std::thread& other : others) {
-        other.join();
-    }
+    other.join();
+    EXPECT_TRUE(held.waited);
     held.renderer.StartLoading();
-    EXPECT_TRUE(held.renderer.Load());
-    EXPECT_TRUE(held.Waited());
-    EXPECT_EQ(held.Reads(), 1);
+    heard[2] = held.renderer.Render(tune);
+    EXPECT_EQ(held.reads, 1);
     for (const std::optional<PcmAudio>& audio : heard) {
         ASSERT_TRUE(audio.has_value());
         // The player's clock counts whole milliseconds of what the synthesizer has played, so a
@@ -170,29 +150,21 @@ TEST(MidiRendererLoad, AFailedLoadIsTriedAgainByTheNextPreviewOnly) {
     HeldLoad held("/nonexistent/none.sf2");
     held.renderer.StartLoading();
     EXPECT_FALSE(held.renderer.Render(tune).has_value());
-    EXPECT_TRUE(held.Waited());
-    EXPECT_EQ(held.Reads(), 1);
+    EXPECT_TRUE(held.waited);
+    EXPECT_EQ(held.reads, 1);
     held.renderer.StartLoading();
     EXPECT_EQ(held.renderer.LoadState(), MidiLoadState::Failed);
     EXPECT_FALSE(held.renderer.Render(tune).has_value());
-    EXPECT_EQ(held.Reads(), 2);
+    EXPECT_EQ(held.reads, 2);
 }
 
 // The window may close, and the program end, while the soundfont is still being read.
 TEST(MidiRendererLoad, EndsCleanlyWhileTheSoundFontLoads) {
-    {
-        HeldLoad held;
-        held.renderer.StartLoading();
-        held.AwaitRead();
-        held.Release();
-    }
+    auto renderer = std::make_unique<MidiRenderer>();
+    renderer->StartLoading();
+    renderer.reset();
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            StartLoadingMidiSounds();
-            std::exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT((StartLoadingMidiSounds(), std::exit(0)), ::testing::ExitedWithCode(0), "");
 }
 
 // A lookup ends at the terminator and reads nothing after it, though what follows looks like a
