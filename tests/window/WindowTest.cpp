@@ -240,7 +240,7 @@ TEST_F(WindowTest, EveryStartFillsTheTreeFromItsCatalogOrEndsBeforeTheWindowAppe
         EXPECT_EQ(Run(stick, opens ? [](CCustomizeDlg& dlg) { dlg.EndDialog(IDCANCEL); } : NeverShown), IDCANCEL);
         EXPECT_EQ(PromptScript::ShownTexts(), shown);
         // The soundfont is read in the background from the moment the window appears.
-        EXPECT_EQ(SharedMidiRenderer().LoadState() != MidiLoadState::NotLoaded, opens);
+        EXPECT_TRUE(!opens || SharedMidiRenderer().LoadState() != MidiLoadState::NotLoaded);
         CTreeCtrl& tree = m_dlg->SoundTree();
         std::string categories;
         int index = 0;
