@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
         qputenv("XDG_RUNTIME_DIR", audio.Path().c_str());
     }
     SetApplicationTitle("Tonewright");
+    if (argc > 1 && std::string(argv[1]) == FirstPreviewOption) {
+        QApplication app(argc, argv);
+        return RunFirstPreview(std::vector<std::string>(argv + 2, argv + argc));
+    }
 
     std::printf("Tonewright benchmark: medians of several runs, each against a baseline taken in the same run\n\n");
     std::fflush(stdout);
@@ -65,6 +69,8 @@ int main(int argc, char** argv) {
                 "3: construction until shown and painted, offscreen; stick backup already made.\n"
                 "4: from the call until the first sample above -72 dBFS is in SDL's disk-driver output file;\n"
                 "   baseline = the same sounds pre-rendered, handed to the device. Cold includes soundfont load.\n"
+                "   First: a new run of this program opens a stick in the window and previews 0.5 s after it\n"
+                "   shows; baseline = the same run with the soundfont loaded before the window. Medians of 7 pairs.\n"
                 "5: ru_maxrss of a forked child after the save minus just before it (heap trimmed, high-water mark\n"
                 "   reset); the largest of 3 saves. Crushkit, a process of its own, peaked at %s.\n"
                 "6: ImportSound into an empty folder (written and synced) against libsndfile decoding the same file\n"

@@ -6,6 +6,7 @@
 #include "app/TrimDlg.h"
 #include "app/WaveformView.h"
 #include "catalog/SoundCatalogs.h"
+#include "platform/MidiRenderer.h"
 #include "platform/Prompt.h"
 #include "sounds/CustomSoundLibrary.h"
 #include "sounds/SoundPreview.h"
@@ -243,6 +244,7 @@ bool CCustomizeDlg::OnInitDialog() {
     if (QWidget* save = GetDlgItem(IDC_SAVE)) {
         save->setFocus();
     }
+    StartLoadingMidiSounds();
     return true;
 }
 

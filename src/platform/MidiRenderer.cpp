@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fluidsynth.h>
+#include <system_error>
 
 namespace {
 
@@ -31,10 +32,14 @@ int16_t ToSample(float value) {
 
 // The program reports to the user in message boxes only; the synthesizer's own chatter about
 // missing presets and the like is of no use to them.
+// The log functions are the library's globals, set once for every renderer.
 void SilenceSynthesizerLog() {
-    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
-        fluid_set_log_function(level, nullptr, nullptr);
-    }
+    static std::once_flag silenced;
+    std::call_once(silenced, [] {
+        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+            fluid_set_log_function(level, nullptr, nullptr);
+        }
+    });
 }
 
 } // namespace
@@ -81,19 +86,74 @@ bool IsStandardMidiFile(const std::vector<uint8_t>& bytes) {
     return tracks >= announced;
 }
 
-MidiRenderer::MidiRenderer(std::string soundFontPath) : m_soundFontPath(std::move(soundFontPath)) {}
+MidiRenderer::MidiRenderer(std::string soundFontPath, MidiLoadHooks hooks)
+    : m_soundFontPath(std::move(soundFontPath)), m_hooks(std::move(hooks)) {}
 
-MidiRenderer::~MidiRenderer() = default;
+MidiRenderer::~MidiRenderer() {
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void MidiRenderer::StartLoading() {
+    std::lock_guard lock(m_mutex);
+    if (m_state != MidiLoadState::NotLoaded) {
+        return;
+    }
+    // Claimed before the worker runs, so a sound asked for a moment later waits for this load
+    // rather than starting one of its own.
+    m_state = MidiLoadState::Loading;
+    try {
+        m_worker = std::thread([this] {
+            std::unique_lock workerLock(m_mutex);
+            LoadOnThisThread(workerLock);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the first sound loads the soundfont itself.
+        m_state = MidiLoadState::NotLoaded;
+    }
+}
 
 bool MidiRenderer::Load() {
-    if (m_synth) {
+    std::unique_lock lock(m_mutex);
+    if (m_state == MidiLoadState::Loading) {
+        if (m_hooks.waiting) {
+            m_hooks.waiting();
+        }
+        m_loadEnded.wait(lock, [this] { return m_state != MidiLoadState::Loading; });
+        return m_state == MidiLoadState::Loaded;
+    }
+    if (m_state == MidiLoadState::Loaded) {
         return true;
     }
+    m_state = MidiLoadState::Loading;
+    return LoadOnThisThread(lock);
+}
+
+bool MidiRenderer::LoadOnThisThread(std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    if (m_hooks.beforeRead) {
+        m_hooks.beforeRead();
+    }
+    std::unique_ptr<Synth> synth = OpenSynth(m_soundFontPath);
+    lock.lock();
+    m_synth = std::move(synth);
+    m_state = m_synth ? MidiLoadState::Loaded : MidiLoadState::Failed;
+    m_loadEnded.notify_all();
+    return m_synth != nullptr;
+}
+
+MidiLoadState MidiRenderer::LoadState() const {
+    std::lock_guard lock(m_mutex);
+    return m_state;
+}
+
+std::unique_ptr<MidiRenderer::Synth> MidiRenderer::OpenSynth(const std::string& soundFontPath) {
     SilenceSynthesizerLog();
     auto synth = std::make_unique<Synth>();
     synth->settings = new_fluid_settings();
     if (synth->settings == nullptr) {
-        return false;
+        return nullptr;
     }
     fluid_settings_setnum(synth->settings, "synth.sample-rate", AudioOutRate);
     fluid_settings_setnum(synth->settings, "synth.gain", kGain);
@@ -104,17 +164,18 @@ bool MidiRenderer::Load() {
     // of a run by a fifth of a second; each instrument's samples are read when it is first played.
     fluid_settings_setint(synth->settings, "synth.dynamic-sample-loading", 1);
     synth->synth = new_fluid_synth(synth->settings);
-    if (synth->synth == nullptr || fluid_synth_sfload(synth->synth, m_soundFontPath.c_str(), 1) == FLUID_FAILED) {
-        return false;
+    if (synth->synth == nullptr || fluid_synth_sfload(synth->synth, soundFontPath.c_str(), 1) == FLUID_FAILED) {
+        return nullptr;
     }
-    m_synth = std::move(synth);
-    return true;
+    return synth;
 }
 
 std::optional<PcmAudio> MidiRenderer::Render(const std::vector<uint8_t>& midiFile) {
     if (!IsStandardMidiFile(midiFile) || !Load()) {
         return std::nullopt;
     }
+    // One sound at a time: each resets the synthesizer and drives it to its end.
+    std::lock_guard renderLock(m_renderMutex);
     fluid_synth_t* synth = m_synth->synth;
     fluid_synth_system_reset(synth);
     std::unique_ptr<fluid_player_t, decltype(&delete_fluid_player)> player(new_fluid_player(synth),
@@ -175,4 +236,8 @@ std::optional<PcmAudio> MidiRenderer::Render(const std::vector<uint8_t>& midiFil
 MidiRenderer& SharedMidiRenderer() {
     static MidiRenderer renderer;
     return renderer;
+}
+
+void StartLoadingMidiSounds() {
+    SharedMidiRenderer().StartLoading();
 }

@@ -7,8 +7,13 @@
 #include "sounds/StockLibraryReader.h"
 #include "stick/ModelProfiles.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -57,9 +62,6 @@ TEST_F(MidiRendererTest, WhatIsNoMidiFileOrCannotBeReadGivesNoSound) {
         EXPECT_EQ(IsStandardMidiFile(bytes), bytes == unreadable);
         EXPECT_FALSE(SharedMidiRenderer().Render(bytes).has_value());
     }
-    MidiRenderer withoutSoundFont("/nonexistent/none.sf2");
-    EXPECT_FALSE(withoutSoundFont.Load());
-    EXPECT_FALSE(withoutSoundFont.Render(MidiFileMaker().Note(60, 0, 96).Bytes()).has_value());
 }
 
 // Every stock sound of a profile with a library has a record of its own, found by skipping the
@@ -81,6 +83,88 @@ TEST_F(MidiRendererTest, EveryStockSoundOfAProfileHasAPlayableTuneOfItsOwn) {
                 << profile.name << " " << i;
         }
     }
+}
+
+// A renderer whose soundfont reads are counted. The worker's read goes on only once a caller
+// waits for it, so whatever is asked meanwhile is asked while the load runs.
+class HeldLoad {
+public:
+    explicit HeldLoad(std::string path = DefaultSoundFontPath)
+        : renderer(std::move(path), {[this] { Read(); }, [this] { Waiting(); }}) {}
+    std::atomic<int> reads = 0;
+    std::atomic<bool> waited = false;
+
+private:
+    void Read() {
+        std::unique_lock lock(m_mutex);
+        ++reads;
+        m_changed.notify_all();
+        // Only a read on another thread than the test's can be waited for; nor is a second read
+        // held. A renderer that wrongly reads here fails the test rather than hanging it.
+        m_changed.wait(lock, [this] { return waited || reads > 1 || std::this_thread::get_id() == m_testThread; });
+    }
+    void Waiting() {
+        std::lock_guard lock(m_mutex);
+        waited = true;
+        m_changed.notify_all();
+    }
+    const std::thread::id m_testThread = std::this_thread::get_id();
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+
+public:
+    MidiRenderer renderer; // last: it ends, and joins its worker, before what its hooks use
+};
+
+// However many previews and start calls come, from the window's thread and another, during the
+// load and after it, the soundfont is read once, and every preview plays the sound.
+TEST_F(MidiRendererTest, PreviewsAskedWhileTheSoundFontLoadsWaitForTheOneLoadAndPlay) {
+    const std::vector<uint8_t> tune = StockRecordData(*ProfileTable[0].stockLibrary, 1);
+    const PcmAudio expected = Render(tune);
+    HeldLoad held;
+    std::optional<PcmAudio> heard[3];
+    held.renderer.StartLoading();
+    std::thread other([&] {
+        held.renderer.StartLoading();
+        heard[1] = held.renderer.Render(tune);
+    });
+    heard[0] = held.renderer.Render(tune);
+    other.join();
+    EXPECT_TRUE(held.waited);
+    held.renderer.StartLoading();
+    heard[2] = held.renderer.Render(tune);
+    EXPECT_EQ(held.reads, 1);
+    for (const std::optional<PcmAudio>& audio : heard) {
+        ASSERT_TRUE(audio.has_value());
+        // The player's clock counts whole milliseconds of what the synthesizer has played, so a
+        // later sound may start a millisecond or so off the first.
+        EXPECT_NEAR(audio->Seconds(), expected.Seconds(), 0.005);
+        EXPECT_NEAR(PeakLevel(audio->samples), PeakLevel(expected.samples), PeakLevel(expected.samples) / 50);
+    }
+}
+
+// A preview that waited for a load that failed reports the failure without reading again; the
+// window's start does not try again, but the next preview does.
+TEST(MidiRendererLoad, AFailedLoadIsTriedAgainByTheNextPreviewOnly) {
+    const std::vector<uint8_t> tune = MidiFileMaker().Note(60, 0, 96).Bytes();
+    HeldLoad held("/nonexistent/none.sf2");
+    held.renderer.StartLoading();
+    EXPECT_FALSE(held.renderer.Render(tune).has_value());
+    EXPECT_TRUE(held.waited);
+    EXPECT_EQ(held.reads, 1);
+    held.renderer.StartLoading();
+    EXPECT_EQ(held.renderer.LoadState(), MidiLoadState::Failed);
+    EXPECT_FALSE(held.renderer.Render(tune).has_value());
+    EXPECT_EQ(held.reads, 2);
+}
+
+// The window may close, and the program end, while the soundfont is still being read.
+TEST(MidiRendererLoad, EndsCleanlyWhileTheSoundFontLoads) {
+    auto renderer = std::make_unique<MidiRenderer>();
+    renderer->StartLoading();
+    renderer.reset();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT((StartLoadingMidiSounds(), std::exit(0)), ::testing::ExitedWithCode(0), "");
 }
 
 // A lookup ends at the terminator and reads nothing after it, though what follows looks like a

@@ -242,6 +242,8 @@ TEST_F(WindowTest, EveryStartFillsTheTreeFromItsCatalogOrEndsBeforeTheWindowAppe
         SCOPED_TRACE(groups + shown.back());
         EXPECT_EQ(Run(stick, opens ? [](CCustomizeDlg& dlg) { dlg.EndDialog(IDCANCEL); } : NeverShown), IDCANCEL);
         EXPECT_EQ(PromptScript::ShownTexts(), shown);
+        // The soundfont is read in the background from the moment the window appears.
+        EXPECT_TRUE(!opens || SharedMidiRenderer().LoadState() != MidiLoadState::NotLoaded);
         CTreeCtrl& tree = m_dlg->SoundTree();
         std::string categories;
         int index = 0;
