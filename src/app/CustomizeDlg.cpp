@@ -95,7 +95,8 @@ void CCustomizeDlg::CreateControls() {
     m_waveform = new WaveformView(this);
     m_waveform->SetInteractive(false);
     m_waveform->setAccessibleName(QStringLiteral("Replacement waveform"));
-    sized(m_waveform, IDC_SOUND_WAVEFORM, 60, 16);
+    sized(m_waveform, IDC_SOUND_WAVEFORM, 60, 14);
+    m_waveform->setMaximumHeight(units(0, 22).height()); // the tree takes the room
     m_summary = new QLabel(this);
     SetControlId(m_summary, IDC_SOUND_SUMMARY);
     auto* softwareLabel = new QLabel(QStringLiteral("Software:"), this);

@@ -4,6 +4,7 @@
 // are answered by script. Wave headers and records of every other shape are left to the seed
 // replays of WaveHeaderFuzz and CustomizationRecordFuzz.
 #include "app/CustomizeDlg.h"
+#include "app/WaveformView.h"
 
 #include "FailSink.h"
 #include "Resource.h"
@@ -460,16 +461,22 @@ TEST_F(WindowTest, TrimIsOfferedForAWaveReplacementAndItsCutReplacesTheSound) {
             auto* button = static_cast<QPushButton*>(dlg.GetDlgItem(IDC_TRIM));
             EXPECT_EQ(button->text().toStdString(), "&Trim...");
             QAction* action = MenuEntry(dlg, 1, "&Trim...");
-            // WAV assigned, MIDI assigned, the stock sound, a category, nothing.
-            for (const auto& [item, offered] :
-                 std::vector<std::pair<QTreeWidgetItem*, bool>>{{ItemAt(tree, 0, 1), true},
-                                                                {ItemAt(tree, 0, 0), false},
-                                                                {ItemAt(tree, 0, 2), false},
-                                                                {ItemAt(tree, 1), false},
-                                                                {nullptr, false}}) {
+            // WAV assigned, MIDI assigned, the stock sound, a category, nothing; under the list, the
+            // replacement's waveform (of a WAV file only) and its length and size.
+            const std::tuple<QTreeWidgetItem*, bool, std::string, size_t> rows[] = {
+                {ItemAt(tree, 0, 1), true, "0.0 s, 1 KB", 64},
+                {ItemAt(tree, 0, 0), false, "1 KB", 0}, // "MThd" alone: no length to tell
+                {ItemAt(tree, 0, 2), false, "", 0},
+                {ItemAt(tree, 1), false, "", 0},
+                {nullptr, false, "", 0}};
+            auto* waveform = static_cast<WaveformView*>(dlg.GetDlgItem(IDC_SOUND_WAVEFORM));
+            for (const auto& [item, offered, summary, samples] : rows) {
                 tree.SelectItem(item);
-                EXPECT_EQ(button->isEnabled(), offered) << (item != nullptr ? item->text(0).toStdString() : "none");
+                SCOPED_TRACE(item != nullptr ? item->text(0).toStdString() : "none");
+                EXPECT_EQ(button->isEnabled(), offered);
                 EXPECT_EQ(action->isEnabled(), offered);
+                EXPECT_EQ(dlg.GetDlgItemText(IDC_SOUND_SUMMARY), summary);
+                EXPECT_EQ(waveform->SampleCount(), samples);
             }
             tree.SelectItem(ItemAt(tree, 0, 2)); // a WAV chosen in the list, then the stock sound again
             dlg.ReplacementList().SetCurSel(1);
