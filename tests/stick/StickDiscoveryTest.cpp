@@ -1,5 +1,6 @@
 #include "stick/StickDiscovery.h"
 
+#include "SampleSticks.h"
 #include "StickFixture.h"
 #include "platform/ByteStream.h"
 #include "platform/FileOps.h"
@@ -68,7 +69,7 @@ TEST_F(Discovery, WrongChoiceBringsTheDialogBackWithoutAWordUntilAStickIsChosen)
 
 TEST_F(Discovery, StartedElsewhereTheDialogOpensOnAMountedStickAndListsThemAll) {
     const std::string first = Build(StickBuilder(), "first");
-    const std::string second = Build(StickBuilder().LowerCaseNames(), "second");
+    const std::string second = Build(StickBuilder().HostNames(LowerAscii), "second");
     ASSERT_TRUE(MakeFolders(m_dir / "usb") && ChangeDirectory(m_dir / "usb"));
     SetMountedVolumeRootsForTest(std::vector<std::string>{"/", m_dir / "usb", first + "/", second});
     std::string path = "previous";

@@ -1,3 +1,4 @@
+#include "SampleSticks.h"
 #include "SaveExpectations.h"
 #include "StickFixture.h"
 
@@ -54,7 +55,7 @@ TEST_F(Opening, TakesTheProfileOfTheCodeThatFitsTheModel) {
     for (const auto& [what, code, model, assumed, row] : cases) {
         SCOPED_TRACE(what);
         StickBuilder stick(ProfileTable[std::max(row, 0)]);
-        stick.Code({uint8_t(code >> 24), uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code)});
+        stick = WithCode(stick, {uint8_t(code >> 24), uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code)});
         model.empty() ? stick.NoRhapsody() : stick.RhapsodyBytes(model);
         CustomizationState state;
         state.AssumedModel = assumed;
@@ -77,8 +78,8 @@ class EveryProfile : public StickFixture, public ::testing::WithParamInterface<i
 // names in lower case is prepared exactly alike; the backup is made once and never again.
 TEST_P(EveryProfile, OpensItsStickAndBacksItUpOnce) {
     const ModelProfile& profile = ProfileTable[GetParam()];
-    const StickBuilder original = StickBuilder(profile).MotionArchive().AudioArchive();
-    const StickBuilder lower = StickBuilder(original).LowerCaseNames();
+    const StickBuilder original = StickBuilder(profile).MotionArchive({}).AudioArchive({});
+    const StickBuilder lower = StickBuilder(original).HostNames(LowerAscii);
     const std::string originalRoot = Build(original, "original");
     const std::string root = Build(lower, "lower");
     for (const auto& [stick, at] : {std::pair{&original, originalRoot}, std::pair{&lower, root}}) {
@@ -102,7 +103,7 @@ TEST_P(EveryProfile, OpensItsStickAndBacksItUpOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, EveryProfile, ::testing::Range(0, ProfileCount));
 
-// MOTION.ODA or LED.ODA in the data folder is an older customization: Yes deletes them and
+// MOTION.ODA or LED.ODA in the data folder (whatever it holds) is an older customization: Yes deletes them and
 // AUDIO.ODA, No changes nothing. AUDIO.ODA alone is what our own saves leave, no reason to ask.
 // The backup is what every save rebuilds from: one that exists is trusted without the
 // configuration, and one that cannot be made whole is not made at all.
@@ -110,12 +111,13 @@ TEST_F(Opening, PreparesTheStickOrLeavesItAsItWas) {
     // What, the change to a valid stick, a folder made where a file should be, the answer, opened,
     // prompts shown, entries left in the data folder (-1: the stick as it was).
     const std::tuple<const char*, void (*)(StickBuilder&), const char*, bool, bool, const char*, int> cases[] = {
-        {"motion, yes", [](StickBuilder& s) { s.MotionArchive().AudioArchive(); }, "", true, true, "FQ", 0},
-        {"motion, no", [](StickBuilder& s) { s.MotionArchive().AudioArchive(); }, "", false, false, "FQ", -1},
-        {"led", [](StickBuilder& s) { s.LedArchive().AudioArchive().LowerCaseNames(); }, "", true, true, "FQ", 0},
-        {"audio", [](StickBuilder& s) { s.AudioArchive(); }, "", true, true, "F", 1},
+        {"motion, yes", [](StickBuilder& s) { s.MotionArchive({}).AudioArchive({}); }, "", true, true, "FQ", 0},
+        {"motion, no", [](StickBuilder& s) { s.MotionArchive({}).AudioArchive({}); }, "", false, false, "FQ", -1},
+        {"led", [](StickBuilder& s) { s.LedArchive({}).AudioArchive({}).HostNames(LowerAscii); }, "", true, true, "FQ",
+         0},
+        {"audio", [](StickBuilder& s) { s.AudioArchive({}); }, "", true, true, "F", 1},
         {"backup kept", [](StickBuilder& s) { s.NoMwc().Backup(SampleArchive("ORG")); }, "", true, true, "F", 0},
-        {"no backup", [](StickBuilder& s) { s.NoMwc().MotionArchive().LedArchive(); }, "", true, false, "FQM", 0},
+        {"no backup", [](StickBuilder& s) { s.NoMwc().MotionArchive({}).LedArchive({}); }, "", true, false, "FQM", 0},
         {"unreadable", [](StickBuilder& s) { s.NoMwc(); }, "OPEN-R/MW/CONF/ERS-210.MWC", true, false, "FM", -1},
     };
     for (const auto& [what, change, folder, yes, opens, shown, left] : cases) {
