@@ -1,13 +1,11 @@
 #!/usr/bin/python3
-"""Reads and drives an application's windows through the accessibility bus, as a screen reader
-would. Usage:
-  atspi.py wait-window APP TITLE [SECONDS]   wait for a window titled TITLE; print its tree
-  atspi.py dump APP                           print every window of APP
-  atspi.py focused APP                        print the focused control
+"""Reads an application's windows through the accessibility bus, as a screen reader would.
+Usage:
+  atspi.py dump APP       print every window of APP
+  atspi.py focused APP    print the focused control
 """
 import signal
 import sys
-import time
 
 import pyatspi
 
@@ -56,34 +54,11 @@ def windows(app):
     return [w for w in app if w is not None]
 
 
-def wait_window(app_name, title, seconds):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        app = find_app(app_name)
-        if app is not None:
-            for w in windows(app):
-                if w.name == title:
-                    return w
-        time.sleep(0.2)
-    return None
-
-
 def main(argv):
     if len(argv) < 3:
         print(__doc__)
         return 2
     command, app_name = argv[1], argv[2]
-    if command == 'wait-window':
-        title = argv[3]
-        seconds = float(argv[4]) if len(argv) > 4 else 15
-        w = wait_window(app_name, title, seconds)
-        if w is None:
-            app = find_app(app_name)
-            names = [x.name for x in windows(app)] if app else []
-            print('no window "%s" (windows: %s)' % (title, names))
-            return 1
-        print('\n'.join(dump(w)))
-        return 0
     app = find_app(app_name)
     if app is None:
         print('no application "%s"' % app_name)
