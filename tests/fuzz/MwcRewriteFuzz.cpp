@@ -58,9 +58,7 @@ std::optional<std::vector<Record>> Layout(const std::vector<uint8_t>& b, size_t&
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ModelProfile profile{};
-    profile.catalog = FuzzCatalog;
-    profile.catalogCount = static_cast<int32_t>(std::size(FuzzCatalog));
+    const ModelProfile profile{"", {}, 0, "", "", FuzzCatalog, static_cast<int32_t>(std::size(FuzzCatalog)), nullptr};
     const std::vector<uint8_t> input(data, data + size);
     size_t end = 0;
     const std::optional<std::vector<Record>> layout = Layout(input, end);

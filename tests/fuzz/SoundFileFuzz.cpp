@@ -31,13 +31,14 @@ const uint8_t* PlainPcm(const std::vector<uint8_t>& b, size_t& length, uint16_t&
             return channels != 0 ? body : nullptr;
         }
         if (std::memcmp(&b[at], "fmt ", 4) == 0) {
+            if (channels != 0 || length < 16 || ReadLE16(body) != 1) {
+                return nullptr;
+            }
+            channels = ReadLE16(body + 2);
             rate = ReadLE32(body + 4);
             bits = ReadLE16(body + 14);
-            const bool common = channels == 0 && length >= 16 && ReadLE16(body) == 1 && ReadLE16(body + 2) <= 2 &&
-                                bits % 8 == 0 && bits >= 8 && bits <= 32 && rate >= 4000 && rate <= 192000 &&
-                                ReadLE16(body + 12) * 8 == ReadLE16(body + 2) * bits;
-            channels = common ? ReadLE16(body + 2) : 0;
-            if (channels == 0) {
+            if (channels < 1 || channels > 2 || bits % 8 != 0 || bits < 8 || bits > 32 || rate < 4000 ||
+                rate > 192000 || ReadLE16(body + 12) * 8 != channels * bits) {
                 return nullptr;
             }
         }

@@ -65,17 +65,13 @@ TEST(MwcRewrite, AnUnwritableOutputOrAThrowingCallbackFails) {
     EXPECT_EQ(Rewrite(good, &output, [](uint32_t, uint32_t, char*) { throw std::runtime_error("callback"); }), -1);
 }
 
-TEST(MwcRewrite, ARecordsTextIsWrittenUpToItsFirstZeroByteWhenItHas2To99Bytes) {
-    // The text as stored, what the callback makes of it, the results of a writing and of a reading
-    // pass, and the text written. A length byte under 2 or over 99 would make a container no reader
-    // accepts; a reading pass writes none.
+// Texts as stored (2 to 99 bytes, written up to their first zero byte) the seed replays of
+// MwcRewriteFuzz check; here, texts as a callback leaves them.
+TEST(MwcRewrite, ATextACallbackLeavesIsWrittenWhenItHas2To99Bytes) {
+    // What the callback makes of the text, the results of a writing and of a reading pass, and the
+    // text written. A length byte under 2 or over 99 would make a container no reader accepts; a
+    // reading pass writes none.
     const std::tuple<std::string, std::optional<std::string>, int, int, std::string> cases[] = {
-        {"k", {}, -1, -1, ""},
-        {"kk", {}, 0, 0, "kk"},
-        {std::string(99, 'k'), {}, 0, 0, std::string(99, 'k')},
-        {std::string(100, 'k'), {}, -1, -1, ""},
-        {"ab\0cd"s, {}, 0, 0, "ab"},
-        {"a\0c"s, {}, -1, 0, ""},
         {"bark_hi", "u_bark", 0, 0, "u_bark"},
         {"bark_hi", "x", -1, 0, ""},
         {"bark_hi", std::string(99, 'x'), 0, 0, std::string(99, 'x')},

@@ -62,15 +62,6 @@ xdotool type --delay 40 "Dog Bark.mp3"
 key Return
 wait_for 'table cell "dog_bark.wav"' 30 || fail=1
 expect 'combo box "dog_bark.wav"' "the Sound list"
-/usr/bin/python3 - "$work/Tonewright/SOUNDS/dog_bark.wav" <<'PY' || fail=1
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-form = data[0:4], data[8:12], data[12:16], struct.unpack('<HHI', data[20:28]), struct.unpack('<H', data[34:36])
-seconds = (len(data) - 44) / 2 / 8000
-if form != (b'RIFF', b'WAVE', b'fmt ', (1, 1, 8000), (16,)) or abs(seconds - 1.5) > 0.05:
-    print('FAIL: dog_bark.wav is not 16-bit 8000 Hz mono PCM of 1.5 s: %r, %.2f s' % (form, seconds))
-    sys.exit(1)
-PY
 
 focus_window Tonewright
 save_focused() { grep -q 'push button "Save"' <<<"$(focused)" || { key Tab && false; }; }

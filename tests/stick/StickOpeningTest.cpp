@@ -31,8 +31,6 @@ TEST_F(Opening, TakesTheProfileOfTheCodeThatFitsTheModel) {
         {"no model file", 0x000110FF, {}, 0, kMultiple},
         {"no model file, 210", 0x000111FF, {}, 210, 3},
         {"310", 0x000110FF, Model("310"), 220, kMultiple},
-        {"96 bytes", 0x000110FF, Model("220", "ERS-", 96), 210, 2},
-        {"98 bytes", 0x000110FF, Model("220", "ERS-", 98), 210, 2},
         {"not scrambled", 0x000110FF, ScrambleRhapsody(Model("220", "ERS-", 96)), 210, 2}, // scrambled twice
         {"lower-case marker", 0x000110FF, Model("220", "ers-"), 210, 2},
         {"white space first", 0x000110FF, Model("\t\n\v\f\r 220"), 210, 4},

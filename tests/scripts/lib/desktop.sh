@@ -9,11 +9,7 @@ LIB=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ATSPI="/usr/bin/python3 $LIB/atspi.py"
 APP_NAME=${APP_NAME:-Tonewright}
 APP_PID=${APP_PID:-}
-trap 'exit 143' TERM
-trap 'exit 130' INT
-
-# The wall clock in microseconds.
-clock() { CLOCK=${EPOCHREALTIME//[!0-9]/}; }
+trap 'exit 1' TERM INT
 
 # Whether the program runs; true before it has been started. One that has ended but is not yet
 # reaped counts as ended.
@@ -24,14 +20,11 @@ alive() {
 # poll SECONDS COMMAND...: runs COMMAND every fifth of a second until it succeeds; fails once
 # SECONDS of wall time have passed. When the program has ended meanwhile, the script fails there.
 poll() {
-    local limit=$1 start
+    local limit=$1 start=${EPOCHREALTIME//[!0-9]/} # the wall clock in microseconds
     shift
-    clock
-    start=$CLOCK
     until "$@"; do
         alive || { echo "FAIL: the program has ended (while waiting for: $*)"; exit 1; }
-        clock
-        ((CLOCK - start < limit * 1000000)) || return 1
+        ((${EPOCHREALTIME//[!0-9]/} - start < limit * 1000000)) || return 1
         sleep 0.2
     done
 }
@@ -63,24 +56,11 @@ start_desktop() {
         >/dev/null 2>&1 || { echo "FAIL: the accessibility bus did not start"; exit 1; }
 }
 
-stop_desktop() {
-    if [ -n "${TW_DESKTOP_MARK:-}" ]; then
-        env -u TW_DESKTOP_MARK bash "$LIB/reap.sh" now $$ "$TW_DESKTOP_MARK"
-    fi
-    return 0
-}
+stop_desktop() { [ -z "${TW_DESKTOP_MARK:-}" ] || env -u TW_DESKTOP_MARK bash "$LIB/reap.sh" now $$ "$TW_DESKTOP_MARK"; }
 
 # wait_exit [SECONDS]: waits until the program has ended; fails after SECONDS (default 10).
-wait_exit() {
-    local start
-    clock
-    start=$CLOCK
-    while alive; do
-        clock
-        ((CLOCK - start < ${1:-10} * 1000000)) || return 1
-        sleep 0.1
-    done
-}
+wait_exit() { poll "${1:-10}" ended; }
+ended() { ! alive; }
 
 # Whether the program's windows show the text $1; what they show is left in $SCREEN.
 shows() {
@@ -109,7 +89,8 @@ key() {
     sleep 0.2
 }
 
-focused() { timeout 5 $ATSPI focused "$APP_NAME"; }
+# The control that has the keyboard, as the program's windows show it.
+focused() { timeout 5 $ATSPI dump "$APP_NAME" 2>/dev/null | grep -F -e '[focused' -e ',focused' | sed 's/^ *//'; }
 
 # Starts the program inside the stick folder $1 from the program folder $2, as `make run` does,
 # and takes the file dialog's preselected memstick.ind with Return. Succeeds once the main window
