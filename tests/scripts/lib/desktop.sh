@@ -18,12 +18,13 @@ alive() {
 }
 
 # poll SECONDS COMMAND...: runs COMMAND every fifth of a second until it succeeds; fails once
-# SECONDS of wall time have passed. When the program has ended meanwhile, the script fails there.
+# SECONDS of wall time have passed. When the program has ended meanwhile (and COMMAND, asked once
+# more, still fails), the script fails there.
 poll() {
     local limit=$1 start=${EPOCHREALTIME//[!0-9]/} # the wall clock in microseconds
     shift
     until "$@"; do
-        alive || { echo "FAIL: the program has ended (while waiting for: $*)"; exit 1; }
+        alive || "$@" || { echo "FAIL: the program has ended (while waiting for: $*)"; exit 1; }
         ((${EPOCHREALTIME//[!0-9]/} - start < limit * 1000000)) || return 1
         sleep 0.2
     done
