@@ -44,12 +44,17 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     bool ok = true;
     char buffer[65536];
     for (;;) {
-        ssize_t n = read(in, buffer, sizeof buffer);
+        const ssize_t n = read(in, buffer, sizeof buffer);
+        // The end of the file first: errno tells of a failed read only, and may hold EINTR from
+        // any earlier call.
+        if (n == 0) {
+            break;
+        }
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
-            ok = n == 0;
+        if (n < 0) {
+            ok = false;
             break;
         }
         for (ssize_t done = 0; done < n;) {

@@ -198,17 +198,16 @@ bool CopyFileSafely(const std::string& source, const std::string& target, bool f
     bool ok = out.Open();
     char buffer[65536];
     while (ok) {
-        ssize_t n = read(in, buffer, sizeof buffer);
+        const ssize_t n = read(in, buffer, sizeof buffer);
+        // The end of the file first: errno tells of a failed read only, and may hold EINTR from
+        // any earlier call.
+        if (n == 0) {
+            break;
+        }
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0) {
-            ok = false;
-        }
-        if (n <= 0) {
-            break;
-        }
-        ok = out.Sink().Write(buffer, static_cast<size_t>(n)) == static_cast<size_t>(n);
+        ok = n > 0 && out.Sink().Write(buffer, static_cast<size_t>(n)) == static_cast<size_t>(n);
     }
     close(in);
     return ok && out.Commit(failIfExists);

@@ -2,10 +2,10 @@
 // form carries back unchanged: written again as "key=value" with CR LF, it reads back the same.
 #include "writer/CustomizationRecord.h"
 
+#include "FuzzCheck.h"
 #include "platform/ByteStream.h"
 #include "platform/Prompt.h"
 
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,12 +23,6 @@ bool Read(const void* data, size_t size, Lines& lines) {
     });
 }
 
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -41,19 +35,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     size_t warnings = lines.size() / 2 + lines.size() % 2;
     std::vector<std::string> shown = PromptScript::ShownTexts();
-    Require(shown.size() == warnings + (loaded ? 0 : 1));
-    Require(loaded || shown.back() == "Bad format .UNS file");
+    Check(shown.size() == warnings + (loaded ? 0 : 1));
+    Check(loaded || shown.back() == "Bad format .UNS file");
 
     std::string again;
     for (const auto& [key, value] : lines) {
-        Require(key.find_first_of(std::string("=\n\0", 3)) == std::string::npos);
-        Require(value.find_first_of(std::string("\n\0", 2)) == std::string::npos);
-        Require(key.empty() || key[0] != ';');
-        Require(key.size() + 1 + value.size() <= RecordLineLimit);
+        Check(key.find_first_of(std::string("=\n\0", 3)) == std::string::npos);
+        Check(value.find_first_of(std::string("\n\0", 2)) == std::string::npos);
+        Check(key.empty() || key[0] != ';');
+        Check(key.size() + 1 + value.size() <= RecordLineLimit);
         again += key + "=" + value + "\r\n";
     }
     Lines reread;
-    Require(Read(again.data(), again.size(), reread));
-    Require(reread == lines);
+    Check(Read(again.data(), again.size(), reread));
+    Check(reread == lines);
     return 0;
 }

@@ -1,9 +1,9 @@
 // Runs a fuzz target over every file of its seed corpus, for builds without libFuzzer.
+#include "TempDir.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -17,13 +17,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-            if (!entry.is_regular_file()) {
-                continue;
+            if (entry.is_regular_file()) {
+                const std::vector<uint8_t> bytes = ReadFileBytes(entry.path());
+                LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+                ++count;
             }
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-            ++count;
         }
     }
     std::printf("replayed %zu inputs\n", count);

@@ -1,6 +1,5 @@
 // Crushkit, the compressor beside Tonewright: gzip-compatible in both directions and refusing
-// damaged input. The seed replays of tests/fuzz/CrushkitInflateFuzz only check that what is
-// accepted round-trips, so refusals are checked here.
+// damaged input.
 #include "platform/Gzip.h"
 
 #include "ContainerBuilder.h"
@@ -107,26 +106,9 @@ TEST_F(CrushkitTool, RefusesWhatItCannotTakeAndLeavesTheFolderAsItWas) {
     }
 }
 
-// Members one after another, as gzip reads them.
-TEST(CrushkitStreams, ReadsMembersOneAfterAnother) {
-    const std::vector<uint8_t> tail = SampleBytes(20), packedTail = GzipBytes(tail, 1);
-    std::vector<uint8_t> two = GzipBytes(SampleBytes(10)), both = SampleBytes(10);
-    two.insert(two.end(), packedTail.begin(), packedTail.end());
-    both.insert(both.end(), tail.begin(), tail.end());
-    EXPECT_EQ(Through(two, 0), both);
-}
-
-TEST(CrushkitStreams, ADamagedCutOrUnwritableStreamIsRefused) {
-    const std::vector<uint8_t> good = GzipBytes(SampleBytes(3000));
-    std::vector<std::vector<uint8_t>> damaged = {{'M', 'W', 'C', 'M', 1, 0}, good, good};
-    damaged[1][good.size() - 1] ^= 0x01;                       // the length
-    damaged[2].insert(damaged[2].end(), {'j', 'u', 'n', 'k'}); // something after the stream
-    for (size_t length = 0; length < good.size(); ++length) {
-        damaged.emplace_back(good.begin(), good.begin() + static_cast<long>(length));
-    }
-    for (const std::vector<uint8_t>& bytes : damaged) {
-        EXPECT_EQ(Through(bytes, 0), std::nullopt) << bytes.size();
-    }
+// The seed replays of CrushkitInflateFuzz hold what the streams accept and refuse to zlib's own
+// reading; here, devices that fill up.
+TEST(CrushkitStreams, AnUnwritableStreamIsRefused) {
     const std::vector<uint8_t> plain = SampleBytes(100000), packed = GzipBytes(plain);
     for (size_t capacity : {size_t{0}, size_t{1}, size_t{10}, packed.size() / 2, packed.size() - 1}) {
         EXPECT_EQ(Through(plain, 6, capacity), std::nullopt) << capacity;

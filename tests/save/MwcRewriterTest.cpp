@@ -1,6 +1,6 @@
 // The configuration rewrite, record by record. Whole saves (SaveTest) check its output on every
-// profile; the seed replays of tests/fuzz/MwcRewriteFuzz check that what is accepted is written back
-// well formed, and that a pass that only reads agrees. Refusals and limits are checked here.
+// profile; the seed replays of tests/fuzz/MwcRewriteFuzz check it, and what it refuses, against the
+// container's layout. Failing devices and callbacks, and texts a callback leaves, are checked here.
 #include "writer/MwcRewriter.h"
 
 #include "ContainerBuilder.h"
@@ -52,57 +52,26 @@ TEST(MwcRewrite, TheContainerIsLaidOutAsTheRobotReadsIt) {
     EXPECT_EQ(BuildContainer(OneRecord("bark_hi")), std::vector<uint8_t>(robot.begin(), robot.end()));
 }
 
-TEST(MwcRewrite, OnlyWhatTheCountsCoverIsCopied) {
-    // Counts are signed: zero or less means none, and a block's header stays with it.
-    for (const auto& [blocks, records] : {std::pair{0, 1}, {INT32_MIN, 1}, {1, 0}, {1, -5}}) {
-        MwcContainer container = OneRecord("bark_hi");
-        container.blockCountOverride = blocks;
-        container.blocks[0].recordCountOverride = records;
-        const std::vector<uint8_t> input = BuildContainer(container);
-        std::vector<uint8_t> output;
-        EXPECT_EQ(Rewrite(input, &output, Replacing()), 0);
-        EXPECT_EQ(output, std::vector<uint8_t>(input.begin(), input.begin() + (blocks > 0 ? 28 : 16))) << blocks;
-    }
-}
-
-TEST(MwcRewrite, DamagedCutOrUnwritableContainersAndThrowingCallbacksFail) {
-    MwcContainer sample = OneRecord("up1_joy1_x2s");
-    sample.blocks.push_back(
-        {9, {{0x3000, "motion_sit", {}, std::nullopt}, {SoundRecordKind, "ab", {}, std::nullopt}}, std::nullopt});
-    const std::vector<uint8_t> good = BuildContainer(sample);
-    std::vector<std::vector<uint8_t>> bad;
-    // The file magic, a format of 2, the first block's magic, its first record's magic.
-    for (const auto& [offset, byte] : {std::pair<size_t, uint8_t>{0, 'm'}, {4, 2}, {19, 'd'}, {28, 'X'}}) {
-        bad.push_back(good);
-        bad.back()[offset] = byte;
-    }
-    for (size_t length = 0; length < good.size(); ++length) {
-        bad.emplace_back(good.begin(), good.begin() + static_cast<long>(length));
-    }
-    std::vector<uint8_t> output;
-    for (const std::vector<uint8_t>& input : bad) {
-        EXPECT_EQ(Rewrite(input, &output, Replacing()), -1) << input.size();
-        EXPECT_EQ(Rewrite(input, nullptr, Replacing()), -1) << input.size();
-    }
+// Damaged and cut containers, and the bytes after the last counted record (never copied), are left
+// to the seed replays of MwcRewriteFuzz, which check them against the container's layout.
+TEST(MwcRewrite, AnUnwritableOutputOrAThrowingCallbackFails) {
+    const std::vector<uint8_t> good = BuildContainer(OneRecord("up1_joy1_x2s"));
     for (size_t capacity = 0; capacity < good.size(); ++capacity) {
         MemorySource source(good.data(), good.size());
         FailSink sink(capacity);
         EXPECT_EQ(RewriteMwcEntries(source, &sink, Replacing()), -1) << capacity;
     }
+    std::vector<uint8_t> output;
     EXPECT_EQ(Rewrite(good, &output, [](uint32_t, uint32_t, char*) { throw std::runtime_error("callback"); }), -1);
 }
 
-TEST(MwcRewrite, ARecordsTextIsWrittenUpToItsFirstZeroByteWhenItHas2To99Bytes) {
-    // The text as stored, what the callback makes of it, the results of a writing and of a reading
-    // pass, and the text written. A length byte under 2 or over 99 would make a container no reader
-    // accepts; a reading pass writes none.
+// Texts as stored (2 to 99 bytes, written up to their first zero byte) the seed replays of
+// MwcRewriteFuzz check; here, texts as a callback leaves them.
+TEST(MwcRewrite, ATextACallbackLeavesIsWrittenWhenItHas2To99Bytes) {
+    // What the callback makes of the text, the results of a writing and of a reading pass, and the
+    // text written. A length byte under 2 or over 99 would make a container no reader accepts; a
+    // reading pass writes none.
     const std::tuple<std::string, std::optional<std::string>, int, int, std::string> cases[] = {
-        {"k", {}, -1, -1, ""},
-        {"kk", {}, 0, 0, "kk"},
-        {std::string(99, 'k'), {}, 0, 0, std::string(99, 'k')},
-        {std::string(100, 'k'), {}, -1, -1, ""},
-        {"ab\0cd"s, {}, 0, 0, "ab"},
-        {"a\0c"s, {}, -1, 0, ""},
         {"bark_hi", "u_bark", 0, 0, "u_bark"},
         {"bark_hi", "x", -1, 0, ""},
         {"bark_hi", std::string(99, 'x'), 0, 0, std::string(99, 'x')},

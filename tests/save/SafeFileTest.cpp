@@ -5,8 +5,11 @@
 #include "SaveExpectations.h"
 #include "TempDir.h"
 #include "platform/ByteStream.h"
+#include "platform/FileOps.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +30,19 @@ TEST(SafeFile, ReplacesByWholeFilesOnlyAndLeavesNoTemporary) {
     std::remove((dir / "ERS-210.ORG").c_str());
     EXPECT_TRUE(CopyFileSafely(dir / "packed.gz", dir / "ERS-210.ORG", true));
     EXPECT_EQ(ReadFileBytes(dir / "ERS-210.ORG"), big);
+}
+
+// errno tells of a failed call only: left at EINTR by an earlier one, it must not make a copy read
+// on for ever at the end of its file. The alarm's default action ends a copy that hangs, and the test.
+TEST(FileCopies, EndAtTheEndOfTheFileWhateverErrnoHeldBefore) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir / "ERS-210.MWC", kOld) && WriteFileBytes(dir / "ERS-210.ORG", {}));
+    alarm(10);
+    errno = EINTR;
+    EXPECT_TRUE(CopyFile(dir / "ERS-210.MWC", dir / "$TMP$.MWC.gz", false));
+    errno = EINTR;
+    EXPECT_TRUE(ReplaceFileSafely(dir / "ERS-210.MWC", dir / "ERS-210.ORG"));
+    alarm(0);
 }
 
 TEST(FileSource, TellingTheSizeLeavesTheReadingWhereItWas) {

@@ -7,6 +7,8 @@
 
 #include "DemoStick.h"
 #include "DesignFacts.h"
+#include "Gunzip.h"
+#include "SampleSticks.h"
 #include "SaveExpectations.h"
 #include "SoundFixtures.h"
 #include "StickBuilder.h"
@@ -288,7 +290,10 @@ TEST_F(SaveTest, NothingChangedTouchesNeitherTheStickNorTheWorkFolder) {
 
 // Each file is replaced where it is, under its own spelling; no second one appears beside it.
 TEST_F(SaveTest, ALowerCaseStickIsSavedUnderItsOwnNames) {
-    StickBuilder stick = StickBuilder(ProfileTable[4]).LowerCaseNames().AudioArchive().Record("old=line.wav\r\n");
+    StickBuilder stick = StickBuilder(ProfileTable[4])
+                             .HostNames(LowerAscii)
+                             .AudioArchive(SampleArchive("AUDIO"))
+                             .Record("old=line.wav\r\n");
     ASSERT_NO_FATAL_FAILURE(Build(stick.Backup(*stick.Options().mwc), TypicalContainer(ProfileTable[4])));
     m_slots = FirstChoices(ProfileTable[4]);
     SaveAndCheck();

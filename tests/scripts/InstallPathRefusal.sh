@@ -24,7 +24,7 @@ done
 grep -q 'Aibo Sounds' <<<"$SCREEN" && { echo "FAIL: the window opened"; fail=1; }
 focus_window Tonewright-2.0
 key Return
-wait_exit "$APP_PID" 10 || { echo "FAIL: the program did not end after OK"; fail=1; }
+wait_exit 10 || { echo "FAIL: the program did not end after OK"; fail=1; }
 APP_PID=
 [ $fail -eq 0 ] && echo PASS
 exit $fail

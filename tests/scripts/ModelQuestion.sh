@@ -46,7 +46,7 @@ expect 'table cell "AIBO GENERAL"' "the window"
 expect 'Room on the stick after saving: ' "the window"
 focus_window Tonewright
 key Escape
-wait_exit "$APP_PID" 15 || { echo "FAIL: the program did not end on Escape"; fail=1; }
+wait_exit 15 || { echo "FAIL: the program did not end on Escape"; fail=1; }
 APP_PID=
 
 changed=$(diff -r "$work/pristine" "$work/stick")

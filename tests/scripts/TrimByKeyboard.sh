@@ -77,7 +77,7 @@ key space
 wait_for 'Try it out in your AIBO' 30 || fail=1
 expect "1 custom sounds saved to AUDIO.ODA (uncompressed)" "the summary"
 key Return
-wait_exit "$APP_PID" 15 || { echo "FAIL: the program did not end after OK"; fail=1; }
+wait_exit 15 || { echo "FAIL: the program did not end after OK"; fail=1; }
 APP_PID=
 
 cd "$work/stick" || exit 1

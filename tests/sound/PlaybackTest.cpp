@@ -7,14 +7,14 @@
 #include "platform/MediaCommand.h"
 
 #include <SDL.h>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 namespace {
 
-// Every layout comes out at the output format, as long and as loud. A damaged file may declare a
-// data chunk far beyond its length; decoding it must cost no more than the file holds.
+// Every layout comes out at the output format, as long and as loud (the seed replays of
+// SoundFileFuzz check lengths and samples against a decoder of their own). A damaged file may
+// declare a data chunk far beyond its length; decoding it must cost no more than the file holds.
 TEST(DecodeWave, KeepsLengthAndLevelAndCostsNoMoreThanTheFileHolds) {
     for (const auto& [rate, channels, bits] :
          {std::tuple{8000, 1, 8}, {11025, 1, 8}, {22050, 2, 16}, {48000, 1, 16}, {AudioOutRate, 2, 16}}) {
@@ -22,9 +22,6 @@ TEST(DecodeWave, KeepsLengthAndLevelAndCostsNoMoreThanTheFileHolds) {
         const PcmAudio audio = DecodeWave(file).value_or(PcmAudio{});
         ASSERT_NEAR(audio.Seconds(), 0.5, 0.01) << rate;
         EXPECT_NEAR(PeakLevel(audio.samples), 16384, 2500) << rate;
-        // In the output format already, the samples pass as they are.
-        EXPECT_TRUE(rate != AudioOutRate || (audio.samples.size() * 2 + 44 == file.size() &&
-                                             std::memcmp(audio.samples.data(), &file[44], file.size() - 44) == 0));
     }
     EXPECT_EQ(DecodeWave(MakeSineWave(8000, 1, 16, 0)).value_or(PcmAudio{{1, 1}}).FrameCount(), 0u);
 

@@ -1,5 +1,6 @@
 #include "stick/StickDiscovery.h"
 
+#include "SampleSticks.h"
 #include "SaveExpectations.h"
 #include "StickFixture.h"
 #include "platform/ByteStream.h"
@@ -75,7 +76,7 @@ TEST_F(Discovery, WrongChoiceBringsTheDialogBackWithoutAWordUntilAStickIsChosen)
 
 TEST_F(Discovery, StartedElsewhereTheDialogOpensOnAMountedStickAndListsThemAll) {
     const std::string first = Build(StickBuilder(), "first");
-    const std::string second = Build(StickBuilder().LowerCaseNames(), "second");
+    const std::string second = Build(StickBuilder().HostNames(LowerAscii), "second");
     const std::string card = m_dir / "card"; // no stick: looking for one opens the folder
     ASSERT_TRUE(MakeFolders(m_dir / "usb") && MakeFolders(card) && ChangeDirectory(m_dir / "usb"));
     // A pipe is no stick file, and opening one would wait for a writer for ever.

@@ -8,6 +8,7 @@
 
 #include "FailSink.h"
 #include "Resource.h"
+#include "SampleSticks.h"
 #include "SoundFixtures.h"
 #include "StickBuilder.h"
 #include "TempDir.h"
@@ -231,7 +232,7 @@ TEST_F(WindowTest, EveryStartFillsTheTreeFromItsCatalogOrEndsBeforeTheWindowAppe
     const Texts badRecord = {opened[0], opened[1], "Bad format .UNS file"};
     const std::tuple<bool, std::string, Texts, std::optional<StickBuilder>> cases[] = {
         {false, "", {kOpenStick}, std::nullopt},
-        {false, "", unsupported, StickBuilder(ProfileTable[0]).Code({0x00, 0x01, 0x20, 0xFF})},
+        {false, "", unsupported, WithCode(StickBuilder(ProfileTable[0]), {0x00, 0x01, 0x20, 0xFF})},
         // The list and the tree are filled before the record is read.
         {false, aiboLife1, badRecord, StickBuilder(ProfileTable[0]).Record("wake*=Bark.wav\r\nno equals sign\r\n")},
         {true, aiboLife310, opened, StickBuilder(ProfileTable[1])},

@@ -58,29 +58,3 @@ std::vector<uint8_t> GzipBytes(const std::vector<uint8_t>& plain, int level) {
     deflateEnd(&zs);
     return out;
 }
-
-std::optional<std::vector<uint8_t>> GunzipBytes(const std::vector<uint8_t>& packed) {
-    z_stream zs{};
-    if (inflateInit2(&zs, 15 + 16) != Z_OK) {
-        return std::nullopt;
-    }
-    std::vector<uint8_t> out;
-    uint8_t buffer[65536];
-    zs.next_in = const_cast<Bytef*>(packed.data());
-    zs.avail_in = static_cast<uInt>(packed.size());
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        zs.next_out = buffer;
-        zs.avail_out = sizeof buffer;
-        rc = inflate(&zs, Z_NO_FLUSH);
-        out.insert(out.end(), buffer, buffer + (sizeof buffer - zs.avail_out));
-        if (rc == Z_OK && zs.avail_in == 0 && zs.avail_out != 0) {
-            rc = Z_BUF_ERROR; // input ended before the stream did
-        }
-    }
-    inflateEnd(&zs);
-    if (rc != Z_STREAM_END) {
-        return std::nullopt;
-    }
-    return out;
-}

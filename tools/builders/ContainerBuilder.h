@@ -34,5 +34,3 @@ std::vector<uint8_t> BuildContainer(const MwcContainer& container);
 
 // Standard gzip streams, as the stick carries the container.
 std::vector<uint8_t> GzipBytes(const std::vector<uint8_t>& plain, int level = 6);
-// Empty optional when the input is not a complete, valid gzip stream.
-std::optional<std::vector<uint8_t>> GunzipBytes(const std::vector<uint8_t>& packed);

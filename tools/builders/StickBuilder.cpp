@@ -23,15 +23,6 @@ void AppendLE32(std::vector<uint8_t>& out, uint32_t value) {
     out.insert(out.end(), bytes, bytes + 4);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 std::string ParentOf(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -170,14 +161,6 @@ MwcContainer TypicalContainer(const ModelProfile& profile) {
     return TypicalContainer(profile.catalog, profile.catalogCount);
 }
 
-std::vector<uint8_t> SampleArchive(const std::string& tag) {
-    std::vector<uint8_t> out;
-    AppendMagic(out, "ODAR");
-    AppendLE32(out, static_cast<uint32_t>(tag.size()));
-    out.insert(out.end(), tag.begin(), tag.end());
-    return out;
-}
-
 StickBuilder::StickBuilder(const ModelProfile& profile) {
     m_options.profile = &profile;
     VersionLayout version;
@@ -187,17 +170,11 @@ StickBuilder::StickBuilder(const ModelProfile& profile) {
     m_options.mwc = GzipBytes(BuildContainer(TypicalContainer(profile)));
 }
 
-StickBuilder& StickBuilder::Code(const SoftwareCode& code) {
-    VersionLayout layout = m_options.version.value_or(VersionLayout{});
-    layout.code = code;
-    return Version(layout);
-}
-
 std::string StickBuilder::HostPath(const std::string& root, const std::string& stickPath) const {
     std::string relative = stickPath;
     std::replace(relative.begin(), relative.end(), '\\', '/');
-    if (m_options.lowerCaseNames) {
-        relative = Lower(relative);
+    if (m_options.hostName != nullptr) {
+        relative = m_options.hostName(relative);
     }
     return root + "/" + relative;
 }

@@ -44,9 +44,6 @@ std::vector<uint8_t> RhapsodyForModel(int model);
 MwcContainer TypicalContainer(const CatalogEntry* catalog, int count);
 MwcContainer TypicalContainer(const ModelProfile& profile);
 
-// Recognisable contents for the archives, so tests can tell them apart.
-std::vector<uint8_t> SampleArchive(const std::string& tag);
-
 struct StickOptions {
     const ModelProfile* profile = &ProfileTable[0];
 
@@ -59,7 +56,7 @@ struct StickOptions {
     std::optional<std::vector<uint8_t>> motionArchive;                     // MOTION.ODA in the data folder
     std::optional<std::vector<uint8_t>> ledArchive;                        // LED.ODA
     std::optional<std::vector<uint8_t>> audioArchive;                      // AUDIO.ODA
-    bool lowerCaseNames = false;                                           // every folder and file name in lower case
+    std::string (*hostName)(std::string) = nullptr;                        // a stick path as the host spells it
 };
 
 class StickBuilder {
@@ -69,7 +66,6 @@ public:
     // gzip of its TypicalContainer.
     explicit StickBuilder(const ModelProfile& profile = ProfileTable[0]);
 
-    StickBuilder& Code(const SoftwareCode& code);
     StickBuilder& Version(const VersionLayout& layout) { return Set(&StickOptions::version, layout); }
     StickBuilder& NoVersion() { return Set(&StickOptions::version, std::nullopt); }
     StickBuilder& MemstickName(const std::string& name) { return Set(&StickOptions::memstickName, name); }
@@ -84,16 +80,14 @@ public:
     StickBuilder& NoMwc() { return Set(&StickOptions::mwc, std::nullopt); }
     StickBuilder& Backup(std::vector<uint8_t> bytes) { return Set(&StickOptions::backup, std::move(bytes)); }
     StickBuilder& Record(std::string text) { return Set(&StickOptions::record, std::move(text)); }
-    StickBuilder& MotionArchive(std::vector<uint8_t> bytes = SampleArchive("MOTION")) {
+    StickBuilder& MotionArchive(std::vector<uint8_t> bytes) {
         return Set(&StickOptions::motionArchive, std::move(bytes));
     }
-    StickBuilder& LedArchive(std::vector<uint8_t> bytes = SampleArchive("LED")) {
-        return Set(&StickOptions::ledArchive, std::move(bytes));
-    }
-    StickBuilder& AudioArchive(std::vector<uint8_t> bytes = SampleArchive("AUDIO")) {
+    StickBuilder& LedArchive(std::vector<uint8_t> bytes) { return Set(&StickOptions::ledArchive, std::move(bytes)); }
+    StickBuilder& AudioArchive(std::vector<uint8_t> bytes) {
         return Set(&StickOptions::audioArchive, std::move(bytes));
     }
-    StickBuilder& LowerCaseNames(bool lower = true) { return Set(&StickOptions::lowerCaseNames, lower); }
+    StickBuilder& HostNames(std::string (*spell)(std::string)) { return Set(&StickOptions::hostName, spell); }
 
     StickOptions& Options() { return m_options; }
     const StickOptions& Options() const { return m_options; }
@@ -103,7 +97,7 @@ public:
     bool Build(const std::string& root) const;
 
     // Where a stick path ("OPEN-R\MW\CONF\ERS-210.MWC") lands in a stick built at `root`,
-    // following the builder's choice of letter case.
+    // spelled as hostName spells it.
     std::string HostPath(const std::string& root, const std::string& stickPath) const;
 
 private:

@@ -35,10 +35,10 @@ key() { xdotool key --clearmodifiers "$@"; sleep 0.25; }
 cd "$work/stick"
 "$work/program/Tonewright" &
 APP_PID=$!
-$ATSPI wait-window Tonewright "Open MEMSTICK.IND file at root of OpenR directory" 30 >/dev/null
+wait_for 'dialog "Open MEMSTICK.IND file at root of OpenR directory"' 30
 shot "Open MEMSTICK.IND file at root of OpenR directory" open-stick.png
 key Return
-$ATSPI wait-window Tonewright Tonewright 30 >/dev/null
+wait_for 'label "Software:"' 30
 # Tab from Save to Cancel to the tree; open the first group and choose its second sound.
 key Tab
 key Tab
@@ -53,7 +53,7 @@ key Down
 shot Tonewright customize-assigned.png
 # Add Sounds (Alt+A) opens in ~/Music; the file's name and Return bring it in for the selected sound.
 key alt+a
-$ATSPI wait-window Tonewright "Add Sounds" 30 >/dev/null
+wait_for 'dialog "Add Sounds"' 30
 shot "Add Sounds" add-sounds.png
 xdotool type --delay 30 "Dog Bark.flac"
 key Return
@@ -69,5 +69,5 @@ key space
 sleep 2
 shot Tonewright save-summary.png
 key Return
-wait_exit "$APP_PID" 10 || kill "$APP_PID" 2>/dev/null || true
+wait_exit 10 || kill "$APP_PID" 2>/dev/null || true
 APP_PID=

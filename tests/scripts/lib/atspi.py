@@ -1,13 +1,9 @@
 #!/usr/bin/python3
-"""Reads and drives an application's windows through the accessibility bus, as a screen reader
-would. Usage:
-  atspi.py wait-window APP TITLE [SECONDS]   wait for a window titled TITLE; print its tree
-  atspi.py dump APP                           print every window of APP
-  atspi.py focused APP                        print the focused control
+"""Prints an application's windows as the accessibility bus shows them to a screen reader.
+Usage: atspi.py dump APP
 """
 import signal
 import sys
-import time
 
 import pyatspi
 
@@ -29,11 +25,8 @@ def describe(node):
     except NotImplementedError:
         pass
     states = node.getState()
-    flags = []
-    for state, label in ((pyatspi.STATE_FOCUSED, 'focused'), (pyatspi.STATE_SELECTED, 'selected'),
-                         (pyatspi.STATE_ENABLED, 'enabled')):
-        if states.contains(state):
-            flags.append(label)
+    flags = [label for state, label in ((pyatspi.STATE_FOCUSED, 'focused'), (pyatspi.STATE_SELECTED, 'selected'),
+                                        (pyatspi.STATE_ENABLED, 'enabled')) if states.contains(state)]
     line = '%s "%s"' % (role, node.name)
     if text and text != node.name:
         line += ' text="%s"' % text.replace('\n', '\\n')
@@ -52,54 +45,18 @@ def dump(node, depth=0, out=None, limit=400):
     return out
 
 
-def windows(app):
-    return [w for w in app if w is not None]
-
-
-def wait_window(app_name, title, seconds):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        app = find_app(app_name)
-        if app is not None:
-            for w in windows(app):
-                if w.name == title:
-                    return w
-        time.sleep(0.2)
-    return None
-
-
 def main(argv):
-    if len(argv) < 3:
+    if len(argv) != 3 or argv[1] != 'dump':
         print(__doc__)
         return 2
-    command, app_name = argv[1], argv[2]
-    if command == 'wait-window':
-        title = argv[3]
-        seconds = float(argv[4]) if len(argv) > 4 else 15
-        w = wait_window(app_name, title, seconds)
-        if w is None:
-            app = find_app(app_name)
-            names = [x.name for x in windows(app)] if app else []
-            print('no window "%s" (windows: %s)' % (title, names))
-            return 1
-        print('\n'.join(dump(w)))
-        return 0
-    app = find_app(app_name)
+    app = find_app(argv[2])
     if app is None:
-        print('no application "%s"' % app_name)
+        print('no application "%s"' % argv[2])
         return 1
-    if command == 'dump':
-        for w in windows(app):
-            print('\n'.join(dump(w)))
-        return 0
-    if command == 'focused':
-        for w in windows(app):
-            for line in dump(w):
-                if '[focused' in line or ',focused' in line:
-                    print(line.strip())
-        return 0
-    print(__doc__)
-    return 2
+    for window in app:
+        if window is not None:
+            print('\n'.join(dump(window)))
+    return 0
 
 
 if __name__ == '__main__':
