@@ -4,12 +4,14 @@
 #include "sounds/SoundImport.h"
 
 #include "EncodedSounds.h"
+#include "ReferenceMeter.h"
 #include "SoundFixtures.h"
 #include "TempDir.h"
 
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <numbers>
 #include <numeric>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -89,6 +91,26 @@ TEST_F(SoundImport, AShortSoundReachesTheTargetUnlessItsPeakWouldPassTheCeiling)
     EXPECT_NEAR(Lufs(Imported("quiet.wav", Wav16, Cd, quiet)), ImportLoudnessLufs, 1);
     quiet[quiet.size() / 2] = 0.9f;
     EXPECT_NEAR(PeakDbfs(Imported("spike.wav", Wav16, Cd, quiet)), ImportPeakCeilingDbfs - 0.05, 0.05);
+}
+
+constexpr double Tau = 2 * std::numbers::pi;
+
+// The meter the import tests trust, against the Recommendation's own figures: a 997 Hz sine at -20 dBFS
+// reads -23.01 LUFS at any rate; quieter parts 13 dB down fall to the relative gate; a sine at a
+// quarter of the rate, sampled 45 degrees off its crests, has its true peak 3 dB above its samples.
+TEST(ReferenceMeter, ReadsTheRecommendationsFigures) {
+    for (const int rate : {48000, 8000}) {
+        EXPECT_NEAR(IntegratedLufs(SineFrames(997, 0.1, 2, rate, 1), rate), -23.01, 0.1) << rate;
+    }
+    std::vector<float> gated = SineFrames(997, 0.1 * std::pow(10, -13.0 / 20), 20, 8000, 1);
+    const std::vector<float> loud = SineFrames(997, 0.1, 60, 8000, 1);
+    gated.insert(gated.begin() + 10 * 8000, loud.begin(), loud.end());
+    EXPECT_NEAR(IntegratedLufs(gated, 8000), -23.01, 0.1);
+    std::vector<float> offCrest(8000);
+    for (size_t i = 0; i < offCrest.size(); ++i) {
+        offCrest[i] = static_cast<float>(0.5 * std::sin(Tau * (static_cast<double>(i) / 4 + 0.125)));
+    }
+    EXPECT_NEAR(TruePeakDbtp(offCrest), -6.02, 0.2);
 }
 
 TEST(ImportedFileName, IsPlainShortAndUnlikeAnyOtherSound) {
