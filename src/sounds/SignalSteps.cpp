@@ -218,8 +218,13 @@ std::vector<float> Resample(const std::vector<float>& mono, double fromRate, dou
     return out;
 }
 
-void TrimSilence(std::vector<float>& mono, double thresholdDbfs) {
-    const float threshold = static_cast<float>(FromDb(thresholdDbfs));
+void TrimSilence(std::vector<float>& mono) {
+    float peak = 0;
+    for (const float sample : mono) {
+        peak = std::max(peak, std::fabs(sample));
+    }
+    const auto threshold =
+        static_cast<float>(std::max(FromDb(SilenceFloorDbfs), static_cast<double>(peak) / FromDb(SilenceBelowPeakDb)));
     auto audible = [threshold](float sample) { return std::fabs(sample) >= threshold; };
     const auto first = std::find_if(mono.begin(), mono.end(), audible);
     if (first == mono.end()) {

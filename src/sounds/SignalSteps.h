@@ -14,8 +14,11 @@ using ImportProgress = std::function<bool(double fraction)>;
 // The only rate the robot plays.
 constexpr double RobotPlaybackRate = 8000;
 
-// Below this a sample counts as silence at the ends of a recording.
-constexpr double SilenceThresholdDbfs = -50;
+// Silence at the ends of a recording is judged against the recording's own peak, so that a quiet
+// recording keeps all of its sound, down to a floor under which nothing counts as sound at all
+// (a 16-bit recording's own noise lies below it).
+constexpr double SilenceBelowPeakDb = 50;
+constexpr double SilenceFloorDbfs = -90;
 
 // Every import is brought to this loudness (EBU R128). The robot's speaker is small and its sounds
 // are short cues heard across a room, so they sit at the loud end of what is used for small
@@ -54,8 +57,9 @@ private:
 // The whole signal at once; empty when the rates are not usable.
 std::vector<float> Resample(const std::vector<float>& mono, double fromRate, double toRate);
 
-// Removes the samples quieter than the threshold from both ends; all of them when none is louder.
-void TrimSilence(std::vector<float>& mono, double thresholdDbfs);
+// Removes from both ends the samples more than SilenceBelowPeakDb under the peak or under
+// SilenceFloorDbfs; all of them when the peak itself is under the floor.
+void TrimSilence(std::vector<float>& mono);
 
 // Brings the sound to ImportLoudnessLufs with its true peak at most ImportPeakCeilingDbtp, turning
 // its sharpest peaks down with the look-ahead limiter as far as that takes. A sound too short for

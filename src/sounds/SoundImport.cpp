@@ -110,7 +110,10 @@ ImportResult ConvertRecording(ByteSource& source, const ImportProgress& progress
         }
     }
     resampler.Finish(mono8k);
-    TrimSilence(mono8k, SilenceThresholdDbfs);
+    if (mono8k.empty()) {
+        return Failed("The recording is too short.");
+    }
+    TrimSilence(mono8k);
     if (mono8k.empty()) {
         return Failed("The recording is silent.");
     }

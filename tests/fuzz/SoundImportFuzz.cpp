@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         mono.insert(mono.end(), mixed.begin(), mixed.end());
     }
     std::vector<float> robot = Resample(mono, decoder->Rate(), RobotPlaybackRate);
-    TrimSilence(robot, SilenceThresholdDbfs);
+    TrimSilence(robot);
     NormalizeLoudness(robot, RobotPlaybackRate);
     const auto ceiling = static_cast<float>(std::pow(10.0, -1.0 / 20));
     for (float sample : robot) {

@@ -72,18 +72,21 @@ TEST_F(SoundImport, EveryContainerArrivesAsRobotWaveSoundingAsItDid) {
             frames[i] = silent ? 0.0f : frames[i];
         }
         const std::vector<float> out = Imported(name, format, rate, frames);
-        ASSERT_NEAR(static_cast<double>(out.size()), 3 * 8000, 0.01 * 3 * 8000) << name;
-        const double rising = std::inner_product(out.begin() + 1, out.end(), out.begin(), 0.0, std::plus<>(),
-                                                 [](float now, float before) { return before < 0 && now >= 0; });
-        EXPECT_NEAR(rising / 3, 440, 2) << name;
+        // A lossy codec smears the tone's hard edges a little into the silence around them.
+        ASSERT_NEAR(static_cast<double>(out.size()), 3 * 8000, 0.02 * 3 * 8000) << name;
+        // The pitch, counted away from the edges.
+        const double rising =
+            std::inner_product(out.begin() + 4001, out.end() - 4000, out.begin() + 4000, 0.0, std::plus<>(),
+                               [](float now, float before) { return before < 0 && now >= 0; });
+        EXPECT_NEAR(rising * 8000 / static_cast<double>(out.size() - 8000), 440, 2) << name;
         EXPECT_NEAR(IntegratedLufs(out, 8000), TargetLufs, 1) << name;
         EXPECT_LE(TruePeakDbtp(out), CeilingDbtp) << name;
     }
 }
 
 // Sounds whose sharp peaks stand far above their body (a word's plosives, a tick before its ring,
-// a strike, a pluck) as well as a steady tone: each arrives at the target loudness with its true
-// peak under the ceiling, by a meter of our own.
+// a strike, a pluck) as well as a steady tone and one recorded 53 dB under full scale: each
+// arrives at the target loudness with its true peak under the ceiling, by a meter of our own.
 struct LoudnessCase {
     const char* name;
     std::function<bool(const std::string& path)> write;
@@ -120,6 +123,7 @@ std::vector<std::array<double, 3>> String() {
 
 const LoudnessCase LoudnessCases[] = {
     {"tone", Struck(1, 0, 0, {{440, 0, 0.5}})},
+    {"quiet_tone", Struck(1, 0, 0, {{440, 0, std::pow(10, -53.0 / 20)}})},
     {"speech",
      [](const std::string& path) {
          const auto espeak = FindProgram("espeak-ng");
@@ -187,18 +191,20 @@ TEST(ImportedFileName, IsPlainShortAndUnlikeAnyOtherSound) {
 TEST_F(SoundImport, ARefusalSaysWhyAndWritesNothing) {
     ASSERT_EQ(mkfifo((m_dir / "pipe.mp3").c_str(), 0644), 0);
     ASSERT_TRUE(WriteFileText(m_dir / "junk.wav", "no sound"));
-    ASSERT_TRUE(WriteSoundFile(m_dir / "hush.wav", Wav16, Cd, 1, SineFrames(440, 0.0005, 1, Cd, 1)));
+    ASSERT_TRUE(WriteSoundFile(m_dir / "hush.wav", Wav16, Cd, 1, std::vector<float>(Cd, 0.0f)));
+    ASSERT_TRUE(WriteSoundFile(m_dir / "blip.wav", Wav16, Cd, 1, {0.5f, -0.5f}));
     ASSERT_TRUE(WriteSoundFile(m_dir / "long.wav", Wav16, 8000, 1, SineFrames(440, 0.5, 601, 8000, 1)));
     // A file libsndfile cannot read is refused with its reason.
-    for (const auto& [name, reason] :
-         std::vector<std::pair<std::string, std::string>>{{"gone.wav", "cannot be opened"},
-                                                          {"pipe.mp3", "a pipe"},
-                                                          {"junk.wav", sf_error_number(SF_ERR_UNRECOGNISED_FORMAT)},
-                                                          {"hush.wav", "silent"},
-                                                          {"long.wav", "10 minutes"}}) {
+    for (const auto& [name, reason] : std::vector<std::pair<std::string, std::string>>{
+             {"gone.wav", "The file cannot be opened: No such file or directory."},
+             {"pipe.mp3", "It is not a file that holds a recording (a folder, a pipe or a device)."},
+             {"junk.wav", sf_error_number(SF_ERR_UNRECOGNISED_FORMAT)},
+             {"hush.wav", "The recording is silent."},
+             {"blip.wav", "The recording is too short."},
+             {"long.wav", "The recording is longer than 10 minutes."}}) {
         const ImportResult result = Import(name);
         EXPECT_EQ(result.status, ImportStatus::Failed);
-        EXPECT_NE(result.reason.find(reason), std::string::npos) << result.reason;
+        EXPECT_EQ(result.reason, reason) << name;
     }
     EXPECT_TRUE(ListFolder(m_sounds).empty());
 }
