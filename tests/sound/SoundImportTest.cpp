@@ -176,7 +176,10 @@ TEST(ImportedFileName, IsPlainShortAndUnlikeAnyOtherSound) {
     for (const auto& [source, midi, inSounds, expected] :
          std::vector<std::tuple<std::string, bool, std::vector<std::string>, std::string>>{
              {"/home/me/Zoe's Song (A-Z 09).MP3", false, {}, "zoe_s_song_a_z_09.wav"},
-             {"Gr\xC3\xBC\xC3\x9F-e.v2.flac", false, {}, "gr_e_v2.wav"},
+             // Accented letters keep their base letter; a letter with none becomes "_".
+             {"\xC3\x89lan.wav", false, {}, "elan.wav"},
+             {"Gr\xC3\xBC\xC3\x9F-e.v2.flac", false, {}, "gru_e_v2.wav"},
+             {"Nin\xCC\x83o \xEF\xAC\x81n.ogg", false, {}, "nino_fin.wav"},
              {"__Drum--Loop__.kar", true, {}, "drum_loop.mid"},
              {"!!!.ogg", false, {}, "sound.wav"},
              {a28 + "aaaaaaaa.wav", false, {}, a28 + ".wav"},
