@@ -14,17 +14,20 @@ using ImportProgress = std::function<bool(double fraction)>;
 // The only rate the robot plays.
 constexpr double RobotPlaybackRate = 8000;
 
-// Below this a sample counts as silence at the ends of a recording.
-constexpr double SilenceThresholdDbfs = -50;
+// Silence at the ends of a recording is judged against the recording's own peak, so that a quiet
+// recording keeps all of its sound, down to a floor under which nothing counts as sound at all
+// (a 16-bit recording's own noise lies below it).
+constexpr double SilenceBelowPeakDb = 50;
+constexpr double SilenceFloorDbfs = -90;
 
 // Every import is brought to this loudness (EBU R128). The robot's speaker is small and its sounds
 // are short cues heard across a room, so they sit at the loud end of what is used for small
-// speakers (as phones and laptops play podcasts); going louder would make the peak ceiling, not
-// the loudness, decide most sounds with sharp attacks, and they would stop matching each other.
+// speakers (as phones and laptops play podcasts).
 constexpr double ImportLoudnessLufs = -16;
-// No sample ever goes above this, whatever the loudness target asks: the margin below full scale
-// keeps the sound clear of clipping once it is rounded to 16 bits and played.
-constexpr double ImportPeakCeilingDbfs = -1;
+// The true peak (between samples too, as a player's converter makes it) never goes above this:
+// the margin below full scale keeps the sound clear of clipping once it is rounded to 16 bits and
+// played. Peaks that stand out further than the ceiling allows are turned down by the limiter.
+constexpr double ImportPeakCeilingDbtp = -1;
 
 // The frames' channels averaged into one sample each.
 std::vector<float> MixToMono(const std::vector<float>& interleaved, int channels);
@@ -54,13 +57,15 @@ private:
 // The whole signal at once; empty when the rates are not usable.
 std::vector<float> Resample(const std::vector<float>& mono, double fromRate, double toRate);
 
-// Removes the samples quieter than the threshold from both ends; all of them when none is louder.
-void TrimSilence(std::vector<float>& mono, double thresholdDbfs);
+// Removes from both ends the samples more than SilenceBelowPeakDb under the peak or under
+// SilenceFloorDbfs; all of them when the peak itself is under the floor.
+void TrimSilence(std::vector<float>& mono);
 
-// Scales the sound to ImportLoudnessLufs, or less when that would take its peak above
-// ImportPeakCeilingDbfs. A sound too short for integrated loudness (under 400 ms) is measured
-// over its whole length; a silent one is left as it is. False, with nothing changed, when the
-// progress asked to stop.
+// Brings the sound to ImportLoudnessLufs with its true peak at most ImportPeakCeilingDbtp, turning
+// its sharpest peaks down with the look-ahead limiter as far as that takes. A sound too short for
+// integrated loudness (under 400 ms) is measured over its whole length; one too sparse to have
+// any (every 400 ms block 70 dB under its peak) is only raised to the ceiling; a silent one is left
+// as it is. False when the progress asked to stop, the sound then scaled but not yet brought there.
 bool NormalizeLoudness(std::vector<float>& mono, double rate, const ImportProgress& progress = {});
 
 // A RIFF/WAVE file as the robot plays it: a 44-byte header whose first chunk is "fmt " (PCM, mono,

@@ -5,6 +5,7 @@
 #include "platform/FileOps.h"
 #include "platform/SafeFile.h"
 #include "platform/StickPath.h"
+#include "platform/TextFolding.h"
 #include "sounds/SoundDecoder.h"
 
 #include <algorithm>
@@ -43,7 +44,7 @@ bool IsAsciiAlnum(unsigned char c) {
 
 std::string CleanStem(const std::string& sourceFileName) {
     const std::string name = sourceFileName.substr(sourceFileName.rfind('/') + 1);
-    const std::string raw = name.substr(0, name.rfind('.'));
+    const std::string raw = FoldToBaseLetters(name.substr(0, name.rfind('.')));
     std::string stem;
     for (const unsigned char c : raw) {
         if (IsAsciiAlnum(c)) {
@@ -110,7 +111,10 @@ ImportResult ConvertRecording(ByteSource& source, const ImportProgress& progress
         }
     }
     resampler.Finish(mono8k);
-    TrimSilence(mono8k, SilenceThresholdDbfs);
+    if (mono8k.empty()) {
+        return Failed("The recording is too short.");
+    }
+    TrimSilence(mono8k);
     if (mono8k.empty()) {
         return Failed("The recording is silent.");
     }

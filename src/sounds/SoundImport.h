@@ -9,10 +9,10 @@
 #include <vector>
 
 // The name an import gets in SOUNDS: the source's base name without its extension, in lower-case
-// ASCII letters, digits and "_" (any other byte becomes "_", runs of "_" become one and none is
-// left at either end; nothing left makes "sound"), then "_2", "_3", ... until no file among
-// namesInSounds has the same custom sound name, shortened so that the whole name with ".wav" or
-// ".mid" fits MaxReplacementFileName.
+// ASCII letters, digits and "_" (a letter with accents keeps its base letter, any other character
+// becomes "_", runs of "_" become one and none is left at either end; nothing left makes "sound"),
+// then "_2", "_3", ... until no file among namesInSounds has the same custom sound name, shortened
+// so that the whole name with ".wav" or ".mid" fits MaxReplacementFileName.
 std::string ImportedFileName(const std::string& sourceFileName, bool isMidi,
                              const std::vector<std::string>& namesInSounds);
 

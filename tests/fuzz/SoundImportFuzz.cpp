@@ -1,7 +1,9 @@
 // Whatever file an owner picks goes to the decoder: any bytes must be refused with a reason or
 // decode into whole frames of finite samples, and what they decode to must go through the rest of
-// the import and come out as a WAV file the robot takes, its peak under the ceiling.
+// the import and come out as a WAV file the robot takes, every sample under the -1 dBFS ceiling
+// and never louder than the -16 LUFS target.
 #include "FuzzCheck.h"
+#include "ReferenceMeter.h"
 #include "platform/ByteStream.h"
 #include "sounds/CustomSoundLibrary.h"
 #include "sounds/SignalSteps.h"
@@ -52,12 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         mono.insert(mono.end(), mixed.begin(), mixed.end());
     }
     std::vector<float> robot = Resample(mono, decoder->Rate(), RobotPlaybackRate);
-    TrimSilence(robot, SilenceThresholdDbfs);
+    TrimSilence(robot);
     NormalizeLoudness(robot, RobotPlaybackRate);
-    const auto ceiling = static_cast<float>(std::pow(10.0, ImportPeakCeilingDbfs / 20) * 1.0001);
+    const auto ceiling = static_cast<float>(std::pow(10.0, -1.0 / 20));
     for (float sample : robot) {
         Check(std::fabs(sample) <= ceiling);
     }
+    Check(!(IntegratedLufs(robot, RobotPlaybackRate) > -16 + 0.5));
     const std::vector<uint8_t> wave = EncodeRobotWave(robot);
     MemorySource header(wave.data(), wave.size());
     Check(wave.size() == 44 + 2 * robot.size() && IsAcceptedWaveHeader(header));
