@@ -98,7 +98,7 @@ class EveryProfile : public StickFixture, public ::testing::WithParamInterface<i
 // in lower case is prepared exactly alike; the backup is made once and never again.
 TEST_P(EveryProfile, OpensAsTheDesignsRowAndBacksItUpOnce) {
     const ModelProfile& profile = DesignProfile(GetParam());
-    const StickBuilder original = StickBuilder(profile).MotionArchive().AudioArchive();
+    const StickBuilder original = StickBuilder(profile).MotionArchive({}).AudioArchive({});
     const StickBuilder lower = StickBuilder(original).HostNames(LowerAscii);
     const std::string originalRoot = Build(original, "original");
     const std::string root = Build(lower, "lower");
