@@ -182,7 +182,7 @@ std::optional<double> TimedRewrite(CustomizationState& state, const std::string&
     state.ModifiedEntryCount = 0;
     std::remove(to.c_str());
     auto start = BenchClock::now();
-    int result = RewriteMwcEntries(from, to, SoundNameSubstitution(state));
+    int result = RewriteMwcEntries(from, to, SubstituteSoundName(state));
     double ms = MillisecondsSince(start);
     return result == 0 && state.ModifiedEntryCount > 0 ? std::optional<double>(ms) : std::nullopt;
 }

@@ -272,46 +272,12 @@ int RewriteMwcEntries(const std::string& inputPath, const std::optional<std::str
     return 0;
 }
 
-void SubstituteSoundName(CustomizationState& state, uint32_t /*blockId*/, uint32_t kind, char* text) {
-    if (kind != SoundNameRecordKind || text == nullptr || std::strlen(text) < KeyPrefixLength) {
-        return;
-    }
-    const ModelProfile* profile = state.ActiveProfile;
-    if (profile == nullptr || profile->catalog == nullptr || !state.Assignments) {
-        return;
-    }
-    const AssignmentTable& slots = *state.Assignments;
-    for (int32_t i = 0; i < profile->catalogCount; ++i) {
-        const CatalogEntry& entry = profile->catalog[i];
-        if (!IsStockSound(entry)) {
-            continue;
-        }
-        // strncmp stops at a terminator, so a short text or key simply does not match.
-        if (std::strncmp(entry.key, text, KeyPrefixLength) != 0 || !MatchSoundKey(entry.key, text)) {
-            continue;
-        }
-        const auto slot = static_cast<size_t>(i);
-        if (slot >= slots.size() || !slots[slot]) {
-            continue;
-        }
-        std::string customName;
-        bool isMidi = false;
-        if (!MakeCustomSoundName(*slots[slot], customName, isMidi) || customName.size() > MaxMwcTextLength) {
-            continue;
-        }
-        // The scan goes on with the new text; a custom sound name starts with "u_", which no key
-        // does, so a record is replaced and counted at most once.
-        std::memcpy(text, customName.c_str(), customName.size() + 1);
-        ++state.ModifiedEntryCount;
-    }
-}
-
 namespace {
 
-// SubstituteSoundName prepared once for a whole rewrite. A configuration names tens of thousands
-// of sounds and a catalog holds up to 166 keys that often share their first four characters, so
-// trying every key on every name is most of a save's time. The result is the same: the first
-// assigned key in catalog order that matches the name gives the replacement, and since every
+// The substitution, prepared once for a whole rewrite. A configuration names tens of thousands of
+// sounds and a catalog holds up to 166 keys that often share their first four characters, so
+// trying every key on every name would be most of a save's time. The result is the same: the
+// first assigned key in catalog order that matches the name gives the replacement, and since every
 // custom sound name starts with "u_", which no key does, nothing after it can match again.
 class PreparedSubstitution {
 public:
@@ -410,6 +376,6 @@ private:
 
 } // namespace
 
-MwcTextCallback SoundNameSubstitution(CustomizationState& state) {
+MwcTextCallback SubstituteSoundName(CustomizationState& state) {
     return PreparedSubstitution(state);
 }

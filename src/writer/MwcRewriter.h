@@ -36,11 +36,9 @@ int RewriteMwcEntries(const std::string& inputPath, const std::optional<std::str
 // The same walk over streams; a null output only reads and checks. The output is not closed.
 int RewriteMwcEntries(ByteSource& input, ByteSink* output, const MwcTextCallback& callback);
 
-// Replaces a sound name (a text of a record of SoundNameRecordKind) that matches, in catalog order,
-// the key of a stock sound of the active profile with an assigned replacement, by that
-// replacement's custom sound name, and counts the replacement in ModifiedEntryCount. Other texts,
-// and names whose replacement has no custom sound name, are left as they are.
-void SubstituteSoundName(CustomizationState& state, uint32_t blockId, uint32_t kind, char* text);
-
-// SubstituteSoundName bound to `state`, to hand to RewriteMwcEntries; `state` must outlive it.
-MwcTextCallback SoundNameSubstitution(CustomizationState& state);
+// The callback that replaces a sound name (a text of a record of SoundNameRecordKind) that matches,
+// in catalog order, the key of a stock sound of the active profile with an assigned replacement,
+// by that replacement's custom sound name, and counts the replacement in `state`'s
+// ModifiedEntryCount. Other texts, and names whose replacement has no custom sound name, are left
+// as they are. `state` must outlive it; its choices are read when it is made.
+MwcTextCallback SubstituteSoundName(CustomizationState& state);

@@ -58,7 +58,7 @@ bool BuildConfiguration(CustomizationState& state) {
     }
 
     const std::string rewritten = RewrittenPath();
-    int rewrite = RewriteMwcEntries(plain, rewritten, SoundNameSubstitution(state));
+    int rewrite = RewriteMwcEntries(plain, rewritten, SubstituteSoundName(state));
     RemoveFile(plain);
     if (rewrite == -1) {
         ShowMessage("ERROR: Failed to save updated entries to .MWC file");

@@ -143,7 +143,7 @@ std::optional<uint64_t> EstimateConfigurationSize(const CustomizationState& stat
     CustomizationState scratch = state;
     MemorySource source(plain->data(), plain->size());
     MemorySink rewritten;
-    if (RewriteMwcEntries(source, &rewritten, SoundNameSubstitution(scratch)) != 0) {
+    if (RewriteMwcEntries(source, &rewritten, SubstituteSoundName(scratch)) != 0) {
         return std::nullopt;
     }
     MemorySource again(rewritten.Bytes().data(), rewritten.Bytes().size());

@@ -70,10 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const AssignmentTable* assignments : {&none, &some}) {
         CustomizationState state{&profile, *assignments};
         MemorySource source(input.data(), input.size()), again(input.data(), input.size());
-        Check(RewriteMwcEntries(source, nullptr, SoundNameSubstitution(state)) == (layout ? 0 : -1));
+        Check(RewriteMwcEntries(source, nullptr, SubstituteSoundName(state)) == (layout ? 0 : -1));
         state.ModifiedEntryCount = 0;
         MemorySink sink;
-        Check(RewriteMwcEntries(again, &sink, SoundNameSubstitution(state)) == (writable ? 0 : -1));
+        Check(RewriteMwcEntries(again, &sink, SubstituteSoundName(state)) == (writable ? 0 : -1));
         if (!writable) {
             return 0;
         }
