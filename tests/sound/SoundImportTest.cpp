@@ -4,6 +4,7 @@
 #include "sounds/SoundImport.h"
 
 #include "EncodedSounds.h"
+#include "ProgramTexts.h"
 #include "ReferenceMeter.h"
 #include "SaveExpectations.h"
 #include "SoundFixtures.h"
@@ -202,9 +203,9 @@ TEST_F(SoundImport, ARefusalSaysWhyAndWritesNothing) {
              {"gone.wav", "The file cannot be opened: No such file or directory."},
              {"pipe.mp3", "It is not a file that holds a recording (a folder, a pipe or a device)."},
              {"junk.wav", sf_error_number(SF_ERR_UNRECOGNISED_FORMAT)},
-             {"hush.wav", "The recording is silent."},
-             {"blip.wav", "The recording is too short."},
-             {"long.wav", "The recording is longer than 10 minutes."}}) {
+             {"hush.wav", Msg::Silent},
+             {"blip.wav", Msg::TooShort},
+             {"long.wav", Msg::TooLong}}) {
         const ImportResult result = Import(name);
         EXPECT_EQ(result.status, ImportStatus::Failed);
         EXPECT_EQ(result.reason, reason) << name;

@@ -1,4 +1,5 @@
 #include "DesignFacts.h"
+#include "ProgramTexts.h"
 #include "SampleSticks.h"
 #include "SaveExpectations.h"
 #include "StickFixture.h"
@@ -66,14 +67,12 @@ TEST_F(Opening, TakesTheProfileOfTheCodeThatFitsTheModel) {
         ASSERT_EQ(Shown(), prompts);
         if (Shown() == "FMQ") {
             const ShownPrompt& question = PromptScript::Shown().back();
-            EXPECT_EQ(question.text, "Which AIBO is this memory stick for?");
-            EXPECT_EQ(question.buttons, "ERS-210|ERS-220|Cancel");
+            EXPECT_EQ(question.text, Msg::WhichAibo);
+            EXPECT_EQ(question.buttons, Msg::WhichAiboButtons);
             EXPECT_EQ(question.caption, "Tonewright");
-            EXPECT_EQ(PromptScript::Shown()[1].text, "This stick supports multiple AIBO models\n"
-                                                     "Please run that memory stick in your AIBO first,\n"
-                                                     "then press the chest pause button");
+            EXPECT_EQ(PromptScript::Shown()[1].text, Msg::MultipleModels);
         } else if (row == kUnsupported) {
-            EXPECT_EQ(PromptScript::Shown().back().text, "That memory stick is not supported by Tonewright");
+            EXPECT_EQ(PromptScript::Shown().back().text, Msg::Unsupported);
         }
         // The question writes nothing: a stick that opens differs only by its new backup.
         Snapshot after = TakeSnapshot(root);
@@ -153,6 +152,13 @@ TEST_F(Opening, PreparesTheStickOrLeavesItAsItWas) {
         EXPECT_EQ(Open(stick, root, state), opens);
         EXPECT_EQ(state.Assignments.has_value(), opens);
         EXPECT_EQ(Shown(), shown);
+        for (const ShownPrompt& prompt : PromptScript::Shown()) {
+            if (prompt.kind != ShownPrompt::Kind::OpenFile) {
+                const bool question = prompt.kind == ShownPrompt::Kind::Question;
+                EXPECT_EQ(prompt.text, question ? Msg::OlderCustomization : Msg::BackupFailed);
+                EXPECT_EQ(prompt.buttons, question ? Msg::YesNo : Msg::OK);
+            }
+        }
         if (left < 0) {
             EXPECT_EQ(TakeSnapshot(root), before);
         } else {

@@ -3,6 +3,7 @@
 // as a new file (the samples of the source, apart from the fades at the cuts), Cancel nothing.
 #include "app/TrimDlg.h"
 
+#include "ProgramTexts.h"
 #include "Resource.h"
 #include "SoundFixtures.h"
 #include "TempDir.h"
@@ -175,8 +176,8 @@ TEST_F(TrimDialog, CancelAndABadFileWriteNothing) {
               IDCANCEL);
     EXPECT_EQ(CTrimDlg("wide.wav").DoModal(), IDCANCEL);
     EXPECT_EQ(PromptScript::ShownTexts(),
-              std::vector<std::string>{"Could not trim 'wide.wav':\nOnly sounds of 8 or 16 bits a sample can be cut; "
-                                       "this one has 24."});
+              std::vector<std::string>{
+                  Msg::CouldNotTrim("wide.wav", "Only sounds of 8 or 16 bits a sample can be cut; this one has 24.")});
     EXPECT_EQ(ListFolder(SoundsFolder), (std::vector<std::string>{"song.wav", "wide.wav"}));
 }
 

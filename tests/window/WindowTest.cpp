@@ -7,6 +7,7 @@
 #include "app/WaveformView.h"
 
 #include "FailSink.h"
+#include "ProgramTexts.h"
 #include "Resource.h"
 #include "SampleSticks.h"
 #include "SoundFixtures.h"
@@ -48,7 +49,7 @@ namespace {
 using namespace std::string_literals;
 using Texts = std::vector<std::string>;
 
-const std::string kOpenStick = "Open MEMSTICK.IND file at root of OpenR directory";
+const std::string& kOpenStick = Msg::OpenStickTitle;
 // For the dialogs that must end during their initialisation, before the window ever appears.
 const std::function<void(CCustomizeDlg&)> NeverShown;
 
@@ -214,22 +215,22 @@ TEST_F(WindowTest, OpensOnTheSticksSoftwareTheListFollowsTheTreeAndEnterTabAndAb
     });
     EXPECT_EQ(result, IDCANCEL);
     // Nothing about the pipes, nothing from Enter, no question from Escape.
-    EXPECT_EQ(PromptScript::ShownTexts(), (Texts{kOpenStick, "Internal error: lost sound string"}));
-    EXPECT_EQ(about, (Texts{"About Tonewright", "Tonewright Version 2.0.02"}));
+    EXPECT_EQ(PromptScript::ShownTexts(), (Texts{kOpenStick, Msg::LostSound}));
+    EXPECT_EQ(about, (Texts{Msg::AboutCaption, Msg::AboutText}));
 }
 
 // Every start: the messages it shows in order, whether the window then appears, and the tree it
 // holds: each category with its number of sounds, the catalog's rows in order with their indices.
 TEST_F(WindowTest, EveryStartFillsTheTreeFromItsCatalogOrEndsBeforeTheWindowAppears) {
     ASSERT_TRUE(WriteFileBytes(SoundsFolder + "/bad.wav", {'R', 'I', 'F', 'F'}));
-    const Texts opened = {kOpenStick, "WAVE file 'bad.wav' in bad format"};
+    const Texts opened = {kOpenStick, Msg::BadWave("bad.wav")};
     const std::string aiboLife1 = "AIBO GENERAL 16|AIBO WANTS 8|AIBO MOODS 24|";
     const std::string aiboLife310 = "AIBO GENERAL 10|AIBO WANTS 9|AIBO MOODS - not yet implemented 0|";
     const std::string aiboLife220 = "AIBO GENERAL 5|AIBO WANTS 6|AIBO MOODS - not yet implemented 0|";
     const std::string recognition = "My Pink Ball and others 29|Playing 31|Status 9|Interacting 30|Emotions 15|"
                                     "Reactions 10|Self Charge 26|General Voice 16|";
-    const Texts unsupported = {kOpenStick, "That memory stick is not supported by Tonewright"};
-    const Texts badRecord = {opened[0], opened[1], "Bad format .UNS file"};
+    const Texts unsupported = {kOpenStick, Msg::Unsupported};
+    const Texts badRecord = {opened[0], opened[1], Msg::BadRecord};
     const std::tuple<bool, std::string, Texts, std::optional<StickBuilder>> cases[] = {
         {false, "", {kOpenStick}, std::nullopt},
         {false, "", unsupported, WithCode(StickBuilder(ProfileTable[0]), {0x00, 0x01, 0x20, 0xFF})},
@@ -316,7 +317,7 @@ TEST_F(WindowTest, ChoicesAndAddedSoundsReplaceStockSoundsARefusedSaveKeepsThemA
         MenuEntry(dlg, 0, "&Add Sounds...")->trigger();
         EXPECT_NE(list.FindStringExact(-1, "barking_dog_2.wav"), CB_ERR);
         EXPECT_FALSE((*m_state.Assignments)[3].has_value());
-        EXPECT_EQ(PromptScript::ShownTexts().back().rfind("Could not add 'broken.mp3':\n", 0), 0u);
+        EXPECT_EQ(PromptScript::ShownTexts().back().rfind(Msg::CouldNotAdd("broken.mp3", ""), 0), 0u);
 
         QMimeData data; // a file dropped on the window
         data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dog))});
@@ -330,7 +331,8 @@ TEST_F(WindowTest, ChoicesAndAddedSoundsReplaceStockSoundsARefusedSaveKeepsThemA
 
         PromptScript::SetNextAnswer(true);
         MenuEntry(dlg, 2, "&Reset all to stock sounds")->trigger();
-        EXPECT_EQ(PromptScript::ShownTexts().back(), "Reset every sound to its stock sound?");
+        EXPECT_EQ(PromptScript::Shown().back().text + PromptScript::Shown().back().buttons,
+                  Msg::ResetQuestion + Msg::YesNo);
         EXPECT_EQ(*m_state.Assignments, AssignmentTable(m_state.Assignments->size()));
         EXPECT_EQ(ReplacedBy(tree), (Texts{"", "", "", ""}));
         EXPECT_EQ(list.GetCurSel(), 0);
@@ -339,7 +341,7 @@ TEST_F(WindowTest, ChoicesAndAddedSoundsReplaceStockSoundsARefusedSaveKeepsThemA
     });
     EXPECT_EQ(result, IDCANCEL);
     const Texts texts = PromptScript::ShownTexts();
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Cancel and ignore changes?"), 3);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), Msg::CancelQuestion), 3);
 }
 
 // The window grows: the tree takes the room and both its columns widen, the rows below keep their
@@ -430,7 +432,7 @@ TEST_F(WindowTest, TheRoomLineFollowsEveryChoiceAsSaveJudgesIt) {
             if (std::string(file) == "big.wav") {
                 PromptScript::Clear();
                 static_cast<QPushButton*>(dlg.GetDlgItem(IDC_SAVE))->click();
-                EXPECT_EQ(PromptScript::ShownTexts().at(0).rfind("The stick has ", 0), 0u)
+                EXPECT_EQ(PromptScript::ShownTexts().at(0).rfind(Msg::StickFull("", "").substr(0, 14), 0), 0u)
                     << PromptScript::ShownTexts().at(0);
             }
         }
@@ -559,8 +561,7 @@ TEST_F(WindowTest, ListHoldsTheDefaultThenWaveAndMidiFilesInCaseBlindOrderAndEac
     EXPECT_FALSE(m_list.isEnabled());
     Texts shown = PromptScript::ShownTexts();
     std::sort(shown.begin(), shown.end()); // "100%s%n.wav": a name, never a format
-    EXPECT_EQ(shown, (Texts{"WAVE file '100%s%n.wav' in bad format", "WAVE file 'dangling.wav' in bad format",
-                            "WAVE file 'two.wav' in bad format"}));
+    EXPECT_EQ(shown, (Texts{Msg::BadWave("100%s%n.wav"), Msg::BadWave("dangling.wav"), Msg::BadWave("two.wav")}));
 
     // No folder: the default alone, whatever the list held.
     SoundsFolder = m_dir / "missing";
@@ -644,9 +645,9 @@ TEST_P(PreviewTest, ShowsItsMessagesInOrderPlaysWhatIsChosenAndLeavesNoTemporary
 
 constexpr int kRecognition = 6; // a profile without a library of stock sounds
 constexpr int kHappy = 5;
-const std::string kOpenError = "Error trying to play sound file";
-const std::string kPlayError = "Play error";
-const std::string kSelectFirst = "Please select an AIBO sound first";
+const std::string& kOpenError = Msg::OpenError;
+const std::string& kPlayError = Msg::PlayError;
+const std::string& kSelectFirst = Msg::SelectFirst;
 
 const PreviewCase kPreviews[] = {
     {"StockTuneOverAnOlderTemporaryFile", 0, 1, "", 0, Break::Nothing, {}, {}, true},
@@ -659,18 +660,18 @@ const PreviewCase kPreviews[] = {
     {"CustomFileRemoved", 0, kHappy, "gone.WAV", 0, Break::FileRemoved, {}, {kOpenError, kPlayError}, false},
     // A sound that opened but could not be heard counts as played.
     {"CustomPlaybackFailsAfterTheOpen", 0, kHappy, "ok.WAV", 0, Break::Device, {}, {}, false},
-    {"NoLibrary", kRecognition, 1, "", 0, Break::Nothing, {}, {"Default sound is a .WAV file"}, false},
+    {"NoLibrary", kRecognition, 1, "", 0, Break::Nothing, {}, {Msg::NoStockLibrary}, false},
     {"LibraryWithoutTheSound", 0, kHappy, "", 0, Break::Nothing, {{1, {}}}, {kPlayError}, false},
-    {"NoTemporaryFile", 0, kHappy, "", 0, Break::WorkFolder, {}, {"Playing already in progress", kPlayError}, false},
+    {"NoTemporaryFile", 0, kHappy, "", 0, Break::WorkFolder, {}, {Msg::PlayingInProgress, kPlayError}, false},
     {"DeviceRefusesTheFile", 0, kHappy, "", 0, Break::Nothing, {{kHappy, {0}}}, {kOpenError, kPlayError}, false},
-    {"StockPlaybackFails", 0, kHappy, "", 0, Break::Device, {}, {kOpenError + " (2)", kPlayError}, false},
+    {"StockPlaybackFails", 0, kHappy, "", 0, Break::Device, {}, {Msg::PlaybackError, kPlayError}, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, PreviewTest, ::testing::ValuesIn(kPreviews),
                          [](const auto& info) { return std::string(info.param.name); });
 
 std::string Warning(const std::string& key, const std::string& value) {
-    return "Warning: can't reuse old customization\n'" + key + "'='" + value + "'\nwill be ignored (using default)";
+    return Msg::RecordWarning(key, value);
 }
 
 TEST_F(WindowTest, WhatTheRecordHoldsReadsBackAndNoLineTheReaderWouldRefuseIsWritten) {
@@ -705,7 +706,7 @@ TEST_F(WindowTest, WhatTheRecordHoldsReadsBackAndNoLineTheReaderWouldRefuseIsWri
 // Each record is read with the CR LF ends that records on sticks carry and again with bare LF, as
 // a hand-edited record may have; a load ends early exactly when the record is in bad format.
 TEST_F(WindowTest, RecordLinesAreAppliedWarnedAboutOrEndTheLoadAsBadFormat) {
-    const std::string bad = "Bad format .UNS file";
+    const std::string& bad = Msg::BadRecord;
     const std::string name = std::string(RecordLineLimit - 10, 'n') + ".mid"; // the longest line the reader takes
     const std::string longest = "wake*=" + name + "\n";
     ASSERT_TRUE(WriteFileText(SoundsFolder + "/" + name, ""));
