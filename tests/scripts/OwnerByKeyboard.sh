@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # An owner's session with the real program, by keyboard alone and read as a screen reader reads
-# it: started in the demo stick's folder (its marker file spelled MEMSTICK.IND, as a stick copied
-# to a case-sensitive disk may spell it), Return takes the preselected file; About opens from
+# it: started in the folder of a stick for the AiboLife 2 software (its marker file spelled
+# MEMSTICK.IND, as a stick copied to a case-sensitive disk may spell it, and its model file
+# scrambled as a real robot's is, with a key not ours), Return takes the preselected file; the
+# program says the software runs on several models and asks which robot the stick is for, and
+# "ERS-220" opens the window on "AiboLife 2 (220)", with nothing written but the one-time backup;
+# About opens from
 # Shift+F10's menu; a stock sound is previewed (SDL's disk driver stands in for the
 # loudspeaker); an MP3 from ~/Music is brought in with Add Sounds and becomes that sound's
-# replacement; Save writes the stick and says so, and OK ends the program. The stick is then
-# checked file by file.
+# replacement; Trim... cuts it down to the part typed as Start and End, and the cut replaces the
+# sound; Save writes the stick and says so, and OK ends the program. The cut is then checked
+# sample by sample, and the stick file by file.
 set -u
 PROGRAM_DIR=$1
 BIN_DIR=$2
@@ -16,8 +21,9 @@ for tool in gzip cmp; do command -v $tool >/dev/null || { echo "skipped: $tool i
 # The program copied, not linked: it finds its compressor and SOUNDS beside its own real path.
 mkdir -p "$work/Tonewright" "$work/home/Music"
 cp "$PROGRAM_DIR/Tonewright" "$PROGRAM_DIR/Crushkit" "$work/Tonewright/"
-"$PROGRAM_DIR/MakeDemoStick" "$work/stick" "AiboLife 2 (210)" "$work/Tonewright/SOUNDS" >/dev/null || { echo "FAIL: no demo stick"; exit 1; }
+"$PROGRAM_DIR/MakeDemoStick" "$work/stick" "AiboLife 2 (220)" "$work/Tonewright/SOUNDS" >/dev/null || { echo "FAIL: no demo stick"; exit 1; }
 mv "$work/stick/memstick.ind" "$work/stick/MEMSTICK.IND"
+head -c 97 /dev/zero | tr '\0' '\252' > "$work/stick/OPEN-R/APP/DATA/P/RHAPSODY"
 cp -r "$work/stick" "$work/pristine"
 "$BIN_DIR/MakeSoundFile" "$work/home/Music/Dog Bark.mp3" 1.5 || { echo "FAIL: no MP3 to bring in"; exit 1; }
 export HOME="$work/home" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/played.raw"
@@ -27,12 +33,35 @@ fail=0
 expect() { # expect TEXT WHERE [TEXT-TO-SEARCH]: TEXT must be in what was last shown
     grep -qF -- "$1" <<<"${3:-$SCREEN}" || { echo "FAIL: $2 lacks: $1"; fail=1; }
 }
-open_stick "$work/stick" "$work/Tonewright" || exit 1
-expect 'MEMSTICK.IND' "the file dialog" "$FILE_DIALOG"
-for want in 'label "AiboLife 2 (210)"' 'tree "Aibo Sounds"' 'table cell "AIBO GENERAL"' 'push button "Save" [focused' \
-            'push button "Cancel"' 'push button "Preview"' 'push button "Add Sounds..."'; do
+cd "$work/stick" || exit 1
+"$work/Tonewright/Tonewright" >/dev/null 2>&1 &
+APP_PID=$!
+wait_for 'dialog "Open MEMSTICK.IND file at root of OpenR directory"' 30 || exit 1
+expect 'MEMSTICK.IND' "the file dialog"
+focus_window "Open MEMSTICK.IND file at root of OpenR directory"
+key Return
+wait_for 'This stick supports multiple AIBO models' 30 || exit 1
+expect 'Please run that memory stick in your AIBO first,' "the message"
+expect 'then press the chest pause button' "the message"
+focus_window Tonewright
+key Return
+wait_for 'Which AIBO is this memory stick for?' 30 || exit 1
+for button in 'push button "ERS-210"' 'push button "ERS-220"' 'push button "Cancel"'; do
+    expect "$button" "the question"
+done
+focus_window Tonewright
+answer_220() { grep -q 'push button "ERS-220"' <<<"$(focused)" || { key Tab && false; }; }
+poll 10 answer_220 || { echo "FAIL: Tab never reached ERS-220"; fail=1; }
+key space
+wait_for 'label "AiboLife 2 (220)"' 30 || exit 1
+for want in 'tree "Aibo Sounds"' 'table cell "AIBO GENERAL"' 'push button "Save" [focused' 'push button "Cancel"' \
+            'push button "Preview"' 'push button "Add Sounds..."' 'Room on the stick after saving: '; do
     expect "$want" "the window"
 done
+conf=OPEN-R/MW/CONF/ERS-220 data=OPEN-R/MW/DATA/P/ERS-220
+[ "$(diff -r "$work/pristine" "$work/stick")" = "Only in $work/stick/$conf: ERS-220.ORG" ] ||
+    { echo "FAIL: opening changed the stick otherwise: $(diff -r "$work/pristine" "$work/stick")"; fail=1; }
+focus_window Tonewright
 
 # The window's menu; About is its last entry.
 key shift+F10
@@ -63,14 +92,48 @@ key Return
 wait_for 'table cell "dog_bark.wav"' 30 || fail=1
 expect 'combo box "dog_bark.wav"' "the Sound list"
 
+# The 1.5 s recording (about that once its ends are trimmed of silence) cut to 0.25 s to 1 s.
+focus_window Tonewright
+key alt+t
+wait_for 'dialog "Trim Sound"' 20 || exit 1
+for want in 'spin button "Start"' 'spin button "End"' 'label "Length: 1.' 'push button "Play"' \
+            'push button "OK"' 'push button "Cancel"'; do
+    expect "$want" "Trim Sound"
+done
+expect 'chart "Waveform" [focused' "Trim Sound's first control" "$(focused)"
+focus_window "Trim Sound"
+key alt+s ctrl+a
+xdotool type --delay 40 "0.25"
+key Tab alt+e ctrl+a
+xdotool type --delay 40 "1"
+key Tab
+wait_for 'label "Length: 0.750 s (12.0 KB)"' 10 || fail=1
+key Tab
+expect 'push button "OK"' "the focus after Play" "$(focused)"
+key space
+wait_for 'table cell "dog_bark_trim.wav"' 20 || fail=1
+expect 'combo box "dog_bark_trim.wav"' "the Sound list"
+/usr/bin/python3 - "$work/Tonewright/SOUNDS/dog_bark.wav" "$work/Tonewright/SOUNDS/dog_bark_trim.wav" <<'PY' || fail=1
+import struct, sys
+source, cut = (open(p, 'rb').read() for p in sys.argv[1:])
+form = cut[0:4], cut[8:12], cut[12:16], struct.unpack('<HHIIHH', cut[20:36]), cut[36:40]
+samples = lambda b: struct.unpack('<%dh' % ((len(b) - 44) // 2), b[44:])
+s, c = samples(source), samples(cut)
+# 0.25 s to 1 s: 6000 samples from the 2000th, the first and last 40 (5 ms) faded.
+if form != (b'RIFF', b'WAVE', b'fmt ', (1, 1, 8000, 16000, 2, 16), b'data') or len(c) != 6000 \
+        or c[40:-40] != s[2040:7960] or c[0] != 0 or c[-1] != 0:
+    print('FAIL: the cut is not 0.25 s to 1 s of dog_bark.wav as 16-bit PCM: %r, %d samples' % (form, len(c)))
+    sys.exit(1)
+PY
+
 focus_window Tonewright
 save_focused() { grep -q 'push button "Save"' <<<"$(focused)" || { key Tab && false; }; }
 poll 10 save_focused || { echo "FAIL: Tab never reached Save"; fail=1; }
 key space
 wait_for 'Try it out in your AIBO' 30 || fail=1
 for line in "Saved Custom Sounds" "1 custom sounds saved to AUDIO.ODA (uncompressed)" \
-            '2 modified entries saved to OPEN-R\MW\CONF\ERS-210\ERS-210.MWC (compressed)' \
-            'customization info saved in OPEN-R\MW\CONF\ERS-210\ERS-210.CUS'; do
+            '2 modified entries saved to OPEN-R\MW\CONF\ERS-220\ERS-220.MWC (compressed)' \
+            'customization info saved in OPEN-R\MW\CONF\ERS-220\ERS-220.CUS'; do
     expect "$line" "the summary"
 done
 key Return
@@ -78,18 +141,18 @@ wait_exit 15 || { echo "FAIL: the program did not end after OK"; fail=1; }
 APP_PID=
 
 cd "$work/stick" || exit 1
-conf=OPEN-R/MW/CONF/ERS-210 data=OPEN-R/MW/DATA/P/ERS-210 sound="$work/Tonewright/SOUNDS/dog_bark.wav"
-cmp -s "$work/pristine/$conf/ERS-210.MWC" "$conf/ERS-210.ORG" || { echo "FAIL: the backup is not the stock configuration"; fail=1; }
-gzip -t "$conf/ERS-210.MWC" || { echo "FAIL: the configuration is no gzip stream"; fail=1; }
-# wake* names the sound records wake_nxs and wake2_tcs; a record of another kind names wake_nxs too
-# and keeps it.
+sound="$work/Tonewright/SOUNDS/dog_bark_trim.wav"
+cmp -s "$work/pristine/$conf/ERS-220.MWC" "$conf/ERS-220.ORG" || { echo "FAIL: the backup is not the stock configuration"; fail=1; }
+gzip -t "$conf/ERS-220.MWC" || { echo "FAIL: the configuration is no gzip stream"; fail=1; }
+# so1_wake* names the sound records so1_wake_nxs and so1_wake2_tcs; a record of another kind names
+# so1_wake_nxs too and keeps it.
 count() { gzip -dc "$1" | grep -ao -- "$2" | wc -l; }
-[ "$(count $conf/ERS-210.MWC u_dog_bark)" = 2 ] && [ "$(count $conf/ERS-210.ORG wake_nxs)" = 2 ] &&
-    [ "$(count $conf/ERS-210.MWC wake_nxs)" = 1 ] && [ "$(count $conf/ERS-210.MWC wake2_tcs)" = 0 ] ||
+[ "$(count $conf/ERS-220.MWC u_dog_bark_trim)" = 2 ] && [ "$(count $conf/ERS-220.ORG so1_wake_nxs)" = 2 ] &&
+    [ "$(count $conf/ERS-220.MWC so1_wake_nxs)" = 1 ] && [ "$(count $conf/ERS-220.MWC so1_wake2_tcs)" = 0 ] ||
     { echo "FAIL: the configuration does not name the new sound where the stock one was"; fail=1; }
 [ "$(stat -c %s $data/AUDIO.ODA)" = $((64 + 144 + $(stat -c %s "$sound"))) ] &&
     cmp -s <(tail -c +209 $data/AUDIO.ODA) "$sound" || { echo "FAIL: the archive does not hold the sound"; fail=1; }
-[ "$(cat $conf/ERS-210.CUS)" = "$(printf 'wake*=dog_bark.wav\r')" ] || { echo "FAIL: record: $(od -c $conf/ERS-210.CUS)"; fail=1; }
+[ "$(cat $conf/ERS-220.CUS)" = "$(printf 'so1_wake*=dog_bark_trim.wav\r')" ] || { echo "FAIL: record: $(od -c $conf/ERS-220.CUS)"; fail=1; }
 leftovers=$(find . "$work/Tonewright" -name '.*.tw-*' -o -name '$TMP$*')
 [ -z "$leftovers" ] || { echo "FAIL: left behind: $leftovers"; fail=1; }
 [ $fail -eq 0 ] && echo PASS

@@ -26,14 +26,6 @@ TEST(StickPath, FindsEveryNameInAnyCaseAndKeepsTheGivenSpellingPastTheFirstMiss)
     }
 }
 
-TEST(StickPath, TextComparesAsciiLettersWithoutCase) {
-    EXPECT_TRUE(EqualsNoCase("Bark.WAV", "bark.wav"));
-    EXPECT_FALSE(EqualsNoCase("bark.wav", "bark.wa"));
-    EXPECT_LT(CompareNoCase("A.MID", "b.WAV"), 0);
-    EXPECT_GT(CompareNoCase("c.wav", "B.WAV"), 0);
-    EXPECT_EQ(LowerAscii("Ab\xC9Z"), "ab\xC9z");
-}
-
 TEST(InstallationPaths, ComeFromTheExecutablesFolderWhichMustHaveNoSpace) {
     const std::tuple<const char*, std::string, bool> cases[] = {
         // executable, its folder, refused

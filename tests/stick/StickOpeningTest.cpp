@@ -105,7 +105,14 @@ TEST_P(EveryProfile, OpensAsTheDesignsRowAndBacksItUpOnce) {
         PromptScript::SetNextAnswer(true);
         CustomizationState state;
         ASSERT_TRUE(Open(*stick, at, state)) << ::testing::PrintToString(PromptScript::ShownTexts());
-        EXPECT_EQ(DifferencesFromDesign(state.ActiveProfile, GetParam()), "");
+        const ModelProfile& taken = *state.ActiveProfile;
+        const DesignProfileRow& row = kDesignProfiles[GetParam()];
+        EXPECT_EQ(std::tie(taken.softwareCode, taken.model, taken.catalogCount),
+                  std::tie(row.code, row.model, row.catalogCount));
+        EXPECT_EQ(std::string(taken.name) + "|" + taken.mwcPath + "|" + taken.dataFolder + "|" +
+                      (taken.stockLibrary ? "library" : ""),
+                  std::string(row.name) + "|" + row.mwcPath + "|" + row.dataFolder + "|" +
+                      (row.hasStockLibrary ? "library" : ""));
         EXPECT_EQ(state.Assignments, AssignmentTable(static_cast<size_t>(kDesignProfiles[GetParam()].catalogCount)));
         EXPECT_EQ(Shown(), "FQ");
     }

@@ -5,8 +5,6 @@
 // that looks elsewhere does not find them, and a save that writes elsewhere is seen to.
 #include "stick/ModelProfiles.h"
 
-#include <string>
-
 struct DesignProfileRow {
     const char* name;
     SoftwareCode code;
@@ -67,7 +65,3 @@ inline constexpr DesignProfileRow kDesignProfiles[ProfileCount] = {
 // program's catalog and stock library of that row (the catalogs are checked row by row on their
 // own).
 const ModelProfile& DesignProfile(int row);
-
-// What of `profile` differs from the design's row `row`, one "field: program's / design's" line
-// each; empty when nothing does.
-std::string DifferencesFromDesign(const ModelProfile* profile, int row);

@@ -8,10 +8,10 @@
 
 namespace Msg {
 
-inline const std::string OK = "OK", YesNo = "Yes|No", OpenCancel = "Open|Cancel";
+inline const std::string OK = "OK", YesNo = "Yes|No";
 
 // Opening the stick.
-inline const std::string OpenStickTitle = "Open MEMSTICK.IND file at root of OpenR directory"; // OpenCancel
+inline const std::string OpenStickTitle = "Open MEMSTICK.IND file at root of OpenR directory";
 inline const std::string OlderCustomization = "This stick contains existing customization\n"
                                               "(probably from the AIBO Fun Pack)\n"
                                               "Do you want to delete the old customizations ?"; // YesNo
@@ -19,7 +19,8 @@ inline const std::string BackupFailed = "Failed to backup original .MWC file\nSt
 inline const std::string MultipleModels = "This stick supports multiple AIBO models\n"
                                           "Please run that memory stick in your AIBO first,\n"
                                           "then press the chest pause button";
-inline const std::string WhichAibo = "Which AIBO is this memory stick for?", WhichAiboButtons = "ERS-210|ERS-220|Cancel";
+inline const std::string WhichAibo = "Which AIBO is this memory stick for?",
+                         WhichAiboButtons = "ERS-210|ERS-220|Cancel";
 inline const std::string Unsupported = "That memory stick is not supported by Tonewright";
 
 // The list, the record, the window.
@@ -31,7 +32,7 @@ inline std::string RecordWarning(const std::string& key, const std::string& valu
     return "Warning: can't reuse old customization\n'" + key + "'='" + value + "'\nwill be ignored (using default)";
 }
 inline const std::string LostSound = "Internal error: lost sound string";
-inline const std::string CancelQuestion = "Cancel and ignore changes?";            // YesNo
+inline const std::string CancelQuestion = "Cancel and ignore changes?";           // YesNo
 inline const std::string ResetQuestion = "Reset every sound to its stock sound?"; // YesNo
 inline const std::string AboutCaption = "About Tonewright", AboutText = "Tonewright Version 2.0.02";
 
@@ -60,13 +61,15 @@ inline std::string Spawn(const std::string& tool, const std::string& option, con
 inline const std::string NotAsChosen = "These sounds would not reach the robot as you chose them:";
 inline const std::string NothingSaved = "Nothing was saved.";
 inline std::string SlashInName(const std::string& file) {
-    return "- '" + file + "': the robot cannot take a name with \"/\" or \"\\\". Rename the file in the SOUNDS "
-                          "folder and start Tonewright again, or add it again with Add Sounds.";
+    return "- '" + file +
+           "': the robot cannot take a name with \"/\" or \"\\\". Rename the file in the SOUNDS "
+           "folder and start Tonewright again, or add it again with Add Sounds.";
 }
 inline std::string ControlInName(const std::string& shown) {
-    return "- '" + shown + "': the name has a control character in it (such as a line break), which the record of "
-                           "your choices cannot keep. Rename the file in the SOUNDS folder and start Tonewright "
-                           "again.";
+    return "- '" + shown +
+           "': the name has a control character in it (such as a line break), which the record of "
+           "your choices cannot keep. Rename the file in the SOUNDS folder and start Tonewright "
+           "again.";
 }
 inline std::string NameTooLong(const std::string& file) {
     return "- '" + file + "': the name has " + std::to_string(file.size()) +
@@ -74,12 +77,14 @@ inline std::string NameTooLong(const std::string& file) {
            "again, or add it again with Add Sounds, which gives it a name the robot takes.";
 }
 inline std::string NoExtension(const std::string& file) {
-    return "- '" + file + "': the name has no extension. Rename the file in the SOUNDS folder and start Tonewright "
-                          "again.";
+    return "- '" + file +
+           "': the name has no extension. Rename the file in the SOUNDS folder and start Tonewright "
+           "again.";
 }
 inline std::string MissingSound(const std::string& file) {
-    return "- '" + file + "' is missing from the SOUNDS folder or cannot be read. Put it back, or choose another "
-                          "sound.";
+    return "- '" + file +
+           "' is missing from the SOUNDS folder or cannot be read. Put it back, or choose another "
+           "sound.";
 }
 inline std::string EmptySound(const std::string& file) {
     return "- '" + file + "' is empty. Choose another sound, or add the recording again with Add Sounds.";

@@ -351,38 +351,18 @@ TEST_F(WindowTest, GrowsWithTheTreeTakingTheRoomAndKeepsItsOrder) {
         CTreeCtrl& tree = dlg.SoundTree();
         EXPECT_EQ(dlg.minimumSize(), dlg.MapDialogSize(231, 206));
         EXPECT_TRUE(dlg.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-        const int ids[] = {IDC_SAVE, IDCANCEL, IDC_SOUND_TREE, IDC_REPLACEMENT_LIST, IDC_PREVIEW, IDC_ADD_SOUNDS};
-        const auto layout = [&] {
-            std::vector<QRect> places;
-            for (int id : ids) {
-                places.push_back(dlg.GetDlgItem(id)->geometry());
-            }
-            return places;
-        };
-        const std::vector<QRect> before = layout();
+        const auto place = [&](int id) { return dlg.GetDlgItem(id)->geometry(); };
+        const QRect treeBefore = place(IDC_SOUND_TREE), listBefore = place(IDC_REPLACEMENT_LIST);
+        const QRect saveBefore = place(IDC_SAVE);
         const int first = tree.columnWidth(0), second = tree.columnWidth(1);
-        for (const QSize grown : {dlg.size() + QSize(300, 200), dlg.size() + QSize(600, 400)}) {
-            dlg.resize(grown);
-            QApplication::processEvents();
-            const std::vector<QRect> after = layout();
-            const int wider = after[2].width() - before[2].width(), taller = after[2].height() - before[2].height();
-            EXPECT_GE(wider, 300);
-            EXPECT_GE(taller, 200);
-            EXPECT_GT(tree.columnWidth(0), first);
-            EXPECT_GT(tree.columnWidth(1), second);
-            for (size_t i : {0u, 1u, 3u, 4u, 5u}) { // below the tree, as high as before, moved down with it
-                EXPECT_EQ(after[i].height(), before[i].height()) << ids[i];
-                EXPECT_EQ(after[i].top() - before[i].top(), taller) << ids[i];
-            }
-        }
-        EXPECT_EQ(tree.GetItemText(tree.topLevelItem(1)), "Playing");
-        EXPECT_EQ(tree.GetItemData(tree.topLevelItem(1)), 30);
-        tree.SelectItem(ItemAt(tree, 0, 0)); // the list takes the focus only while a sound is selected
-        dlg.GetDlgItem(IDC_SAVE)->setFocus();
-        for (int id : {IDCANCEL, IDC_SOUND_TREE, IDC_REPLACEMENT_LIST, IDC_PREVIEW, IDC_ADD_SOUNDS, IDC_SAVE}) {
-            QTest::keyClick(dlg.focusWidget(), Qt::Key_Tab);
-            EXPECT_EQ(dlg.focusWidget(), dlg.GetDlgItem(id)) << id;
-        }
+        dlg.resize(dlg.size() + QSize(300, 200));
+        QApplication::processEvents();
+        EXPECT_EQ(place(IDC_SOUND_TREE).size() - treeBefore.size(), QSize(300, 200));
+        EXPECT_TRUE(tree.columnWidth(0) > first && tree.columnWidth(1) > second);
+        // Below the tree, as high as before and moved down with it.
+        EXPECT_EQ(place(IDC_REPLACEMENT_LIST), listBefore.translated(0, 200).adjusted(0, 0, 300, 0));
+        EXPECT_EQ(place(IDC_SAVE).size(), saveBefore.size());
+        EXPECT_EQ(place(IDC_SAVE).top(), saveBefore.top() + 200);
         dlg.resize(1, 1);
         EXPECT_EQ(dlg.size(), dlg.minimumSize());
         dlg.EndDialog(IDCANCEL);
@@ -405,53 +385,43 @@ TEST_F(WindowTest, TheRoomLineFollowsEveryChoiceAsSaveJudgesIt) {
     });
     ASSERT_TRUE(WriteFileBytes(SoundsFolder + "/big.wav", MakeSineWave(8000, 1, 8, 125)));
     ASSERT_EQ(symlink((std::string(getenv("TW_PROGRAM_DIR")) + "/Crushkit").c_str(), (m_dir / "Crushkit").c_str()), 0);
-    Texts lines;
+    Texts lines; // the line at the start, then after each choice; " (warning)" with the icon shown
     Run(StickBuilder(ProfileTable[0]), [&](CCustomizeDlg& dlg) {
-        CTreeCtrl& tree = dlg.SoundTree();
         CComboBox& list = dlg.ReplacementList();
         QLabel* icon = nullptr;
         for (QLabel* label : dlg.findChildren<QLabel*>()) {
             icon = label->accessibleName() == "Warning" ? label : icon;
         }
         ASSERT_NE(icon, nullptr);
-        // The line is worked out once the owner pauses.
-        auto* timer = dlg.findChild<QTimer*>("RoomTimer");
-        const auto line = [&] {
+        auto* timer = dlg.findChild<QTimer*>("RoomTimer"); // the line is worked out once the owner pauses
+        dlg.SoundTree().SelectItem(ItemAt(dlg.SoundTree(), 0, 0));
+        for (const char* file : {"", "big.wav", "Bark.wav", "(default)"}) {
+            if (*file != '\0') {
+                list.SetCurSel(list.FindStringExact(-1, file));
+                Q_EMIT list.activated(list.GetCurSel());
+            }
             for (int waits = 0; waits < 3000 && timer->isActive(); ++waits) {
                 QTest::qWait(10);
             }
-            EXPECT_FALSE(timer->isActive());
-            return dlg.GetDlgItemText(IDC_STICK_ROOM) + (icon->isVisibleTo(&dlg) ? " (warning)" : "");
-        };
-        lines.push_back(line());
-        tree.SelectItem(ItemAt(tree, 0, 0));
-        for (const char* file : {"big.wav", "Bark.wav", "(default)"}) {
-            list.SetCurSel(list.FindStringExact(-1, file));
-            Q_EMIT list.activated(list.GetCurSel());
-            lines.push_back(line());
-            if (std::string(file) == "big.wav") {
-                PromptScript::Clear();
-                static_cast<QPushButton*>(dlg.GetDlgItem(IDC_SAVE))->click();
-                EXPECT_EQ(PromptScript::ShownTexts().at(0).rfind(Msg::StickFull("", "").substr(0, 14), 0), 0u)
-                    << PromptScript::ShownTexts().at(0);
-            }
+            lines.push_back(dlg.GetDlgItemText(IDC_STICK_ROOM) + (icon->isVisibleTo(&dlg) ? " (warning)" : ""));
         }
+        list.SetCurSel(list.FindStringExact(-1, "big.wav"));
+        Q_EMIT list.activated(list.GetCurSel());
+        PromptScript::Clear();
+        static_cast<QPushButton*>(dlg.GetDlgItem(IDC_SAVE))->click();
+        EXPECT_EQ(PromptScript::ShownTexts().at(0).rfind("The stick has ", 0), 0u) << PromptScript::ShownTexts()[0];
         dlg.EndDialog(IDCANCEL);
     });
+    // In whole KB: room before, none for a 1 MB sound, less for a small one, as before once undone.
     ASSERT_EQ(lines.size(), 4u);
-    // "<before><number> KB<after>": that number, or -1.
-    const auto kilobytes = [](const std::string& line, const std::string& before, const std::string& after) {
-        const std::string number = line.substr(std::min(before.size(), line.size()));
-        const size_t digits = number.find_first_not_of("0123456789");
-        const bool shaped = line.starts_with(before) && digits > 0 && digits != std::string::npos &&
-                            number.substr(digits) == " KB" + after;
-        return shaped ? std::stoi(number.substr(0, digits)) : -1;
-    };
-    const std::string room = "Room on the stick after saving: ";
-    EXPECT_GT(kilobytes(lines[0], room, ""), 0) << lines[0];
-    EXPECT_GT(kilobytes(lines[1], "The chosen sounds need ", " more than the stick has (warning)"), 400) << lines[1];
-    EXPECT_LT(kilobytes(lines[2], room, ""), kilobytes(lines[0], room, "")) << lines[2]; // Bark.wav takes a little
-    EXPECT_GT(kilobytes(lines[2], room, ""), 0) << lines[2];
+    const std::string room = Msg::RoomAfterSaving(""), missing = Msg::RoomMissing("");
+    const auto kilobytes = [](const std::string& line, size_t at) { return std::atoi(line.c_str() + at); };
+    EXPECT_TRUE(lines[0].starts_with(room) && lines[0].ends_with(" KB") && kilobytes(lines[0], room.size()) > 0);
+    EXPECT_TRUE(lines[1].starts_with(missing.substr(0, 23)) && lines[1].ends_with(missing.substr(23) + " (warning)") &&
+                kilobytes(lines[1], 23) > 400)
+        << lines[1];
+    EXPECT_TRUE(lines[2].starts_with(room) && kilobytes(lines[2], room.size()) < kilobytes(lines[0], room.size()))
+        << lines[2];
     EXPECT_EQ(lines[3], lines[0]);
 }
 
@@ -645,9 +615,6 @@ TEST_P(PreviewTest, ShowsItsMessagesInOrderPlaysWhatIsChosenAndLeavesNoTemporary
 
 constexpr int kRecognition = 6; // a profile without a library of stock sounds
 constexpr int kHappy = 5;
-const std::string& kOpenError = Msg::OpenError;
-const std::string& kPlayError = Msg::PlayError;
-const std::string& kSelectFirst = Msg::SelectFirst;
 
 const PreviewCase kPreviews[] = {
     {"StockTuneOverAnOlderTemporaryFile", 0, 1, "", 0, Break::Nothing, {}, {}, true},
@@ -655,24 +622,28 @@ const PreviewCase kPreviews[] = {
     {"MidiWhereTheProfileHasNoLibrary", kRecognition, 1, "fanfare.mid", 0, Break::Nothing, {}, {}, true},
     // The dialog shows no list item for a header, so there is nothing to play.
     {"HeaderSelected", 0, 0, "", -1, Break::Nothing, {}, {}, false},
-    {"NothingSelectedWithAListItem", 0, -1, "", 0, Break::Nothing, {}, {kSelectFirst}, false},
-    {"HeaderSelectedWithAListItem", 0, 0, "", 0, Break::Nothing, {}, {kSelectFirst}, false},
-    {"CustomFileRemoved", 0, kHappy, "gone.WAV", 0, Break::FileRemoved, {}, {kOpenError, kPlayError}, false},
+    {"NothingSelectedWithAListItem", 0, -1, "", 0, Break::Nothing, {}, {Msg::SelectFirst}, false},
+    {"HeaderSelectedWithAListItem", 0, 0, "", 0, Break::Nothing, {}, {Msg::SelectFirst}, false},
+    {"CustomFileRemoved", 0, kHappy, "gone.WAV", 0, Break::FileRemoved, {}, {Msg::OpenError, Msg::PlayError}, false},
     // A sound that opened but could not be heard counts as played.
     {"CustomPlaybackFailsAfterTheOpen", 0, kHappy, "ok.WAV", 0, Break::Device, {}, {}, false},
     {"NoLibrary", kRecognition, 1, "", 0, Break::Nothing, {}, {Msg::NoStockLibrary}, false},
-    {"LibraryWithoutTheSound", 0, kHappy, "", 0, Break::Nothing, {{1, {}}}, {kPlayError}, false},
-    {"NoTemporaryFile", 0, kHappy, "", 0, Break::WorkFolder, {}, {Msg::PlayingInProgress, kPlayError}, false},
-    {"DeviceRefusesTheFile", 0, kHappy, "", 0, Break::Nothing, {{kHappy, {0}}}, {kOpenError, kPlayError}, false},
-    {"StockPlaybackFails", 0, kHappy, "", 0, Break::Device, {}, {Msg::PlaybackError, kPlayError}, false},
+    {"LibraryWithoutTheSound", 0, kHappy, "", 0, Break::Nothing, {{1, {}}}, {Msg::PlayError}, false},
+    {"NoTemporaryFile", 0, kHappy, "", 0, Break::WorkFolder, {}, {Msg::PlayingInProgress, Msg::PlayError}, false},
+    {"DeviceRefusesTheFile",
+     0,
+     kHappy,
+     "",
+     0,
+     Break::Nothing,
+     {{kHappy, {0}}},
+     {Msg::OpenError, Msg::PlayError},
+     false},
+    {"StockPlaybackFails", 0, kHappy, "", 0, Break::Device, {}, {Msg::PlaybackError, Msg::PlayError}, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, PreviewTest, ::testing::ValuesIn(kPreviews),
                          [](const auto& info) { return std::string(info.param.name); });
-
-std::string Warning(const std::string& key, const std::string& value) {
-    return Msg::RecordWarning(key, value);
-}
 
 TEST_F(WindowTest, WhatTheRecordHoldsReadsBackAndNoLineTheReaderWouldRefuseIsWritten) {
     // Catalog order, CR LF line ends, values whole with their "=", the longest line the reader takes.
@@ -706,6 +677,7 @@ TEST_F(WindowTest, WhatTheRecordHoldsReadsBackAndNoLineTheReaderWouldRefuseIsWri
 // Each record is read with the CR LF ends that records on sticks carry and again with bare LF, as
 // a hand-edited record may have; a load ends early exactly when the record is in bad format.
 TEST_F(WindowTest, RecordLinesAreAppliedWarnedAboutOrEndTheLoadAsBadFormat) {
+    const auto Warn = Msg::RecordWarning;
     const std::string& bad = Msg::BadRecord;
     const std::string name = std::string(RecordLineLimit - 10, 'n') + ".mid"; // the longest line the reader takes
     const std::string longest = "wake*=" + name + "\n";
@@ -731,9 +703,9 @@ TEST_F(WindowTest, RecordLinesAreAppliedWarnedAboutOrEndTheLoadAsBadFormat) {
         {"wakeup=Bark.wav\nWAKE*=Bark.wav\nso1_wake*=Bark.wav\n=Bark.wav\nwake*=Tune\nwake*=Ba\rrk.wav\n"
          "hakken_ball=(default)\nfallasleep_nxs=\n wake*=Bark.wav\nhappy_txs=Tune.mid\n",
          "happy_txs=Tune.mid\n",
-         {Warning("wakeup", "Bark.wav"), Warning("WAKE*", "Bark.wav"), Warning("so1_wake*", "Bark.wav"),
-          Warning("", "Bark.wav"), Warning("wake*", "Tune"), Warning("wake*", "Ba\rrk.wav"),
-          Warning("hakken_ball", "(default)"), Warning("fallasleep_nxs", ""), Warning(" wake*", "Bark.wav")}},
+         {Warn("wakeup", "Bark.wav"), Warn("WAKE*", "Bark.wav"), Warn("so1_wake*", "Bark.wav"), Warn("", "Bark.wav"),
+          Warn("wake*", "Tune"), Warn("wake*", "Ba\rrk.wav"), Warn("hakken_ball", "(default)"),
+          Warn("fallasleep_nxs", ""), Warn(" wake*", "Bark.wav")}},
     };
     for (const auto& [text, assigned, messages] : cases) {
         for (const std::string ending : {"\r\n", "\n"}) {
