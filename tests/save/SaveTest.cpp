@@ -312,9 +312,9 @@ TEST_F(SaveTest, OnARealFat12StickASaveFitsItsExactNeedAndOneClusterLessIsRefuse
     // still writes its last changes into the image before it ends; only then is the image whole.
     const auto serving = [&](const std::string& image) { return RunProgram({tool["pgrep"], "-f", image}) == 0; };
     const auto unmount = [&] {
-        for (int tries = 0; tries < 50 && !mounted.empty() && ChangeDirectory(m_dir.Path()); ++tries) {
+        for (int tries = 0; tries < 300 && !mounted.empty() && ChangeDirectory(m_dir.Path()); ++tries) {
             if (RunProgram({tool["fusermount"], "-u", m_root}) == 0) {
-                for (int wait = 0; wait < 100 && serving(mounted); ++wait) {
+                for (int wait = 0; wait < 600 && serving(mounted); ++wait) {
                     usleep(50 * 1000);
                 }
                 mounted.clear();

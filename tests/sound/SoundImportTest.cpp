@@ -19,6 +19,7 @@
 #include <numeric>
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -198,11 +199,13 @@ TEST_F(SoundImport, ARefusalSaysWhyAndWritesNothing) {
     ASSERT_TRUE(WriteSoundFile(m_dir / "hush.wav", Wav16, Cd, 1, std::vector<float>(Cd, 0.0f)));
     ASSERT_TRUE(WriteSoundFile(m_dir / "blip.wav", Wav16, Cd, 1, {0.5f, -0.5f}));
     ASSERT_TRUE(WriteSoundFile(m_dir / "long.wav", Wav16, 8000, 1, SineFrames(440, 0.5, 601, 8000, 1)));
+    ASSERT_TRUE(WriteFileText(m_dir / "huge.mid", "MThd") && truncate((m_dir / "huge.mid").c_str(), 16 << 20 | 1) == 0);
     // A file libsndfile cannot read is refused with its reason.
     for (const auto& [name, reason] : std::vector<std::pair<std::string, std::string>>{
              {"gone.wav", "The file cannot be opened: No such file or directory."},
              {"pipe.mp3", "It is not a file that holds a recording (a folder, a pipe or a device)."},
              {"junk.wav", sf_error_number(SF_ERR_UNRECOGNISED_FORMAT)},
+             {"huge.mid", "The MIDI file cannot be read, or is larger than 16 MB."},
              {"hush.wav", Msg::Silent},
              {"blip.wav", Msg::TooShort},
              {"long.wav", Msg::TooLong}}) {
