@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <random>
 #include <set>
 #include <sstream>
 #include <sys/statvfs.h>
@@ -332,20 +333,25 @@ TEST_F(SaveTest, OnARealFat12StickASaveFitsItsExactNeedAndOneClusterLessIsRefuse
         struct statvfs vfs {};
         return statvfs(m_root.c_str(), &vfs) == 0 ? int64_t(vfs.f_bavail * vfs.f_frsize) : int64_t(-1);
     };
-    const auto sizes = [&] {
-        std::vector<int64_t> bytes;
-        for (StickFile which : {Archive, Configuration, Record}) {
-            bytes.push_back(int64_t(ReadFileBytes(File(which)).size())); // none: 0
-        }
-        return bytes;
-    };
+    const auto size = [&](StickFile which) { return int64_t(ReadFileBytes(File(which)).size()); }; // none: 0
+    const auto sizes = [&] { return std::vector<int64_t>{size(Archive), size(Configuration), size(Record)}; };
 
     // The stick as the robot left it, opened once: FUSE cannot rename without replacing atomically,
     // so the backup made on opening takes the way that looks first.
     ASSERT_TRUE(mount(pristine, "rw+"));
+    // A configuration as large as a real robot's (about 270 KB packed), in texts that pack little.
+    MwcContainer stock = TypicalContainer(ProfileTable[2]);
+    std::mt19937 random(7);
+    MwcBlock& texts = stock.blocks.emplace_back();
+    for (int i = 0; i < 18000; ++i) {
+        MwcRecord& record = texts.records.emplace_back();
+        record.kind = 0x3000;
+        record.text.resize(24);
+        std::generate(record.text.begin(), record.text.end(), [&] { return char('a' + random() % 26); });
+    }
     StickBuilder stick(ProfileTable[2]);
-    stick.AudioArchive(SampleArchive("an earlier archive")).Record("wake*=earlier.wav\r\n");
-    ASSERT_NO_FATAL_FAILURE(Build(stick, TypicalContainer(ProfileTable[2])));
+    stick.Container(stock).AudioArchive(SampleArchive("an earlier archive")).Record("wake*=earlier.wav\r\n");
+    ASSERT_NO_FATAL_FAILURE(Build(stick, stock));
     m_slots = FirstChoices(ProfileTable[2]);
     {
         CustomizationState state;

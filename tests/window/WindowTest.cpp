@@ -371,9 +371,9 @@ TEST_F(WindowTest, GrowsWithTheTreeTakingTheRoomAndKeepsItsOrder) {
 }
 
 // The line under the tree follows every choice: the room the stick keeps once it is saved, or
-// what is missing, with a warning icon, as Save judges it. The stick is a 512 KB tmpfs mounted in a
-// mount namespace of this test's own.
-TEST_F(WindowTest, TheRoomLineFollowsEveryChoiceAsSaveJudgesIt) {
+// what is missing, with a warning icon (the FAT stick test holds its figures to Save's). The stick
+// is a 512 KB tmpfs mounted in a mount namespace of this test's own.
+TEST_F(WindowTest, TheRoomLineFollowsEveryChoice) {
     m_sticks = m_dir / "small";
     ASSERT_TRUE(MakeFolders(m_sticks));
     if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
@@ -406,11 +406,6 @@ TEST_F(WindowTest, TheRoomLineFollowsEveryChoiceAsSaveJudgesIt) {
             }
             lines.push_back(dlg.GetDlgItemText(IDC_STICK_ROOM) + (icon->isVisibleTo(&dlg) ? " (warning)" : ""));
         }
-        list.SetCurSel(list.FindStringExact(-1, "big.wav"));
-        Q_EMIT list.activated(list.GetCurSel());
-        PromptScript::Clear();
-        static_cast<QPushButton*>(dlg.GetDlgItem(IDC_SAVE))->click();
-        EXPECT_EQ(PromptScript::ShownTexts().at(0).rfind("The stick has ", 0), 0u) << PromptScript::ShownTexts()[0];
         dlg.EndDialog(IDCANCEL);
     });
     // In whole KB: room before, none for a 1 MB sound, less for a small one, as before once undone.
