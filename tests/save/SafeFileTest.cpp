@@ -8,7 +8,14 @@
 #include "platform/FileOps.h"
 
 #include <cerrno>
+#include <cstddef>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -43,6 +50,35 @@ TEST(FileCopies, EndAtTheEndOfTheFileWhateverErrnoHeldBefore) {
     errno = EINTR;
     EXPECT_TRUE(ReplaceFileSafely(dir / "ERS-210.MWC", dir / "ERS-210.ORG"));
     alarm(0);
+}
+
+// In a process of its own. Started with its input closed, as some launchers do, the program gets
+// descriptor 0 for a temporary file, which a dropped replacement closes like any other. A write
+// that takes nothing (a broken file system driver; here a filter that answers every write with 0)
+// fails a copy, whatever errno held before, rather than trying again for ever.
+TEST(FileCopies, CloseWhatTheyDropAndFailWhenAWriteTakesNothing) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir / "ERS-210.MWC", kOld));
+    if (fork() == 0) {
+        alarm(10);
+        close(0);
+        SafeFile(dir / "ERS-210.ORG").Open();
+        const bool closed = fcntl(0, F_GETFD) == -1;
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_write, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO), // errno 0: the call returns 0
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{std::size(filter), filter};
+        prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+        prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+        errno = EINTR;
+        _exit((closed ? 0 : 1) | (CopyFile(dir / "ERS-210.MWC", dir / "copy", false) ? 2 : 0));
+    }
+    int status = 0;
+    wait(&status);
+    EXPECT_EQ(status, 0) << "exit 1: descriptor 0 left open; 2: a copy that wrote nothing succeeded; else killed";
 }
 
 TEST(FileSource, TellingTheSizeLeavesTheReadingWhereItWas) {

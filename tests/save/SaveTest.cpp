@@ -562,48 +562,6 @@ TEST_P(WriteProtected, IsSaidSoBeforeAnythingIsWritten) {
 
 INSTANTIATE_TEST_SUITE_P(WholeStickConfigurationFolderRecord, WriteProtected, ::testing::Range(0, 3));
 
-// A full stick: a small tmpfs in a private mount namespace. Room is needed for the fullest moment
-// of the save, and the old files free theirs as they go: a large old archive makes room for the rest,
-// and going back to the stock sounds needs none.
-// A full stick, on a small tmpfs in a private mount namespace: the old files free their room as
-// they go, so a large old archive makes room for the rest, and going back to the stock sounds needs
-// none. (Saves that do not fit are refused on a FAT stick above.)
-class FullStick : public SaveTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(FullStick, TakesTheRoomTheReplacedFilesLeave) {
-    // The stick is copied onto a fresh tmpfs, a filler leaves exactly `room` bytes free, the save
-    // runs, and the stick is copied back out (without the filler) for the checks.
-    std::optional<std::vector<std::string>> wrapper = PrivateMount(R"(
-        mnt=$1 src=$2 out=$3 room=$4; shift 4
-        mount -t tmpfs -o size=2m tmpfs "$mnt" || exit 90
-        cp -a "$src/." "$mnt/" || exit 91
-        fill=$(($(df --output=avail -B1 "$mnt" | tail -n 1) - room))
-        if [ "$fill" -gt 0 ]; then head -c "$fill" /dev/zero > "$mnt/FILLER" || exit 92; fi
-        "$@"; status=$?
-        rm -f "$mnt/FILLER"
-        cp -a "$mnt/." "$out/" || exit 93
-        exit $status)");
-    if (!wrapper || !SaveDriverPath() || !FindProgram("df") || !FindProgram("head")) {
-        GTEST_SKIP() << "needs SaveDriver, a private mount namespace (root and unshare) and coreutils";
-    }
-    const bool backToStock = GetParam();
-    ASSERT_NO_FATAL_FAILURE(BuildCustomized());
-    ASSERT_TRUE(WriteFileBytes(File(Archive), std::vector<uint8_t>(400 * 1000))); // more than the room left
-    m_slots = backToStock ? AssignmentTable(m_slots.size()) : m_slots;
-    const std::string mountPoint = m_dir / "mnt", out = m_dir / "after";
-    ASSERT_TRUE(MakeFolders(mountPoint) && MakeFolders(out));
-    wrapper->insert(wrapper->end(), {mountPoint, m_root, out, std::to_string(backToStock ? 0 : 200 * 1000)});
-    const Snapshot before = TakeSnapshot(m_root);
-    const DriverReport report = Drive(*wrapper, mountPoint);
-    if (report.status == 90) {
-        GTEST_SKIP() << "tmpfs cannot be mounted here";
-    }
-    EXPECT_EQ(report.outcome, "Saved") << ::testing::PrintToString(report.prompts);
-    Expect(report.prompts, {Msg::OpenStickTitle, kSummary}, before, "NNN", {}, out);
-}
-
-INSTANTIATE_TEST_SUITE_P(OldArchiveOrBackToStock, FullStick, ::testing::Bool());
-
 TEST(SaveChecks, SizesAreRoundedTheCautiousWay) {
     // What is free never looks larger, and what is needed never smaller, than it is.
     EXPECT_EQ(FormatSize(1'250'000, false), "1.2 MB");

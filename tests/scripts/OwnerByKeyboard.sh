@@ -9,8 +9,8 @@
 # Shift+F10's menu; a stock sound is previewed (SDL's disk driver stands in for the
 # loudspeaker); an MP3 from ~/Music is brought in with Add Sounds and becomes that sound's
 # replacement; Trim... cuts it down to the part typed as Start and End, and the cut replaces the
-# sound; Save writes the stick and says so, and OK ends the program. The cut is then checked
-# sample by sample, and the stick file by file.
+# sound; Save writes the stick and says so, and OK ends the program. The cut's length is then
+# checked, and the stick file by file.
 set -u
 PROGRAM_DIR=$1
 BIN_DIR=$2
@@ -113,18 +113,8 @@ expect 'push button "OK"' "the focus after Play" "$(focused)"
 key space
 wait_for 'table cell "dog_bark_trim.wav"' 20 || fail=1
 expect 'combo box "dog_bark_trim.wav"' "the Sound list"
-/usr/bin/python3 - "$work/Tonewright/SOUNDS/dog_bark.wav" "$work/Tonewright/SOUNDS/dog_bark_trim.wav" <<'PY' || fail=1
-import struct, sys
-source, cut = (open(p, 'rb').read() for p in sys.argv[1:])
-form = cut[0:4], cut[8:12], cut[12:16], struct.unpack('<HHIIHH', cut[20:36]), cut[36:40]
-samples = lambda b: struct.unpack('<%dh' % ((len(b) - 44) // 2), b[44:])
-s, c = samples(source), samples(cut)
-# 0.25 s to 1 s: 6000 samples from the 2000th, the first and last 40 (5 ms) faded.
-if form != (b'RIFF', b'WAVE', b'fmt ', (1, 1, 8000, 16000, 2, 16), b'data') or len(c) != 6000 \
-        or c[40:-40] != s[2040:7960] or c[0] != 0 or c[-1] != 0:
-    print('FAIL: the cut is not 0.25 s to 1 s of dog_bark.wav as 16-bit PCM: %r, %d samples' % (form, len(c)))
-    sys.exit(1)
-PY
+# 0.25 s to 1 s: 6000 samples of 16 bits after the 44-byte header (TrimTest compares the samples).
+[ "$(stat -c %s "$work/Tonewright/SOUNDS/dog_bark_trim.wav")" = 12044 ] || { echo "FAIL: the cut is not 0.750 s long"; fail=1; }
 
 focus_window Tonewright
 save_focused() { grep -q 'push button "Save"' <<<"$(focused)" || { key Tab && false; }; }

@@ -158,15 +158,6 @@ TEST(MidiRendererLoad, AFailedLoadIsTriedAgainByTheNextPreviewOnly) {
     EXPECT_EQ(held.reads, 2);
 }
 
-// The window may close, and the program end, while the soundfont is still being read.
-TEST(MidiRendererLoad, EndsCleanlyWhileTheSoundFontLoads) {
-    auto renderer = std::make_unique<MidiRenderer>();
-    renderer->StartLoading();
-    renderer.reset();
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT((StartLoadingMidiSounds(), std::exit(0)), ::testing::ExitedWithCode(0), "");
-}
-
 // A lookup ends at the terminator and reads nothing after it, though what follows looks like a
 // record: the library before it is 256 bytes long, so the one after is scrambled as if on its own.
 TEST(StockLibraryReader, ALookupEndsAtTheTerminator) {

@@ -126,6 +126,7 @@ std::vector<std::array<double, 3>> String() {
 const LoudnessCase LoudnessCases[] = {
     {"tone", Struck(1, 0, 0, {{440, 0, 0.5}})},
     {"quiet_tone", Struck(1, 0, 0, {{440, 0, std::pow(10, -53.0 / 20)}})},
+    {"faint_tone", Struck(1, 0, 0, {{440, 0, std::pow(10, -80.0 / 20)}})}, // under the meter's -70 LUFS gate
     {"speech",
      [](const std::string& path) {
          const auto espeak = FindProgram("espeak-ng");
@@ -154,24 +155,6 @@ TEST_P(ImportLoudness, LandsAtTheTargetUnderTheCeiling) {
 
 INSTANTIATE_TEST_SUITE_P(Sounds, ImportLoudness, ::testing::ValuesIn(LoudnessCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The meter the table trusts, against the Recommendation's own figures: a 997 Hz sine at -20 dBFS
-// reads -23.01 LUFS at any rate; quieter parts 13 dB down fall to the relative gate; a sine at a
-// quarter of the rate, sampled 45 degrees off its crests, has its true peak 3 dB above its samples.
-TEST(ReferenceMeter, ReadsTheRecommendationsFigures) {
-    for (const int rate : {48000, 8000}) {
-        EXPECT_NEAR(IntegratedLufs(SineFrames(997, 0.1, 2, rate, 1), rate), -23.01, 0.1) << rate;
-    }
-    std::vector<float> gated = SineFrames(997, 0.1 * std::pow(10, -13.0 / 20), 20, 8000, 1);
-    const std::vector<float> loud = SineFrames(997, 0.1, 60, 8000, 1);
-    gated.insert(gated.begin() + 10 * 8000, loud.begin(), loud.end());
-    EXPECT_NEAR(IntegratedLufs(gated, 8000), -23.01, 0.1);
-    std::vector<float> offCrest(8000);
-    for (size_t i = 0; i < offCrest.size(); ++i) {
-        offCrest[i] = static_cast<float>(0.5 * std::sin(Tau * (static_cast<double>(i) / 4 + 0.125)));
-    }
-    EXPECT_NEAR(TruePeakDbtp(offCrest), -6.02, 0.2);
-}
 
 TEST(ImportedFileName, IsPlainShortAndUnlikeAnyOtherSound) {
     const std::string a28(28, 'a');

@@ -1,6 +1,6 @@
-#include "stick/ModelProfiles.h"
 #include "catalog/KeyPatterns.h"
 #include "catalog/SoundCatalogs.h"
+#include "stick/ModelProfiles.h"
 
 #include <cctype>
 #include <gtest/gtest.h>

@@ -84,12 +84,6 @@ TEST_F(Opening, TakesTheProfileOfTheCodeThatFitsTheModel) {
     }
 }
 
-TEST_F(Opening, CancelledDialogOpensNothing) {
-    CustomizationState state;
-    EXPECT_FALSE(OpenStick(state));
-    EXPECT_EQ(Shown(), "F");
-}
-
 class EveryProfile : public StickFixture, public ::testing::WithParamInterface<int> {};
 
 // Each of the design's rows: a stick with the row's code and model and its files where the design

@@ -81,6 +81,14 @@ protected:
     TempDir m_dir;
 };
 
+struct PaintCount : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 TEST_P(TrimDialog, OkWritesTheChosenPartAsANewFileWithFadesOnlyAtTheCuts) {
     const TrimCase& c = GetParam();
     const std::vector<uint8_t> bytes = MakeSineWave(8000, 1, c.bits, 3.0, 313);
@@ -99,12 +107,19 @@ TEST_P(TrimDialog, OkWritesTheChosenPartAsANewFileWithFadesOnlyAtTheCuts) {
             return static_cast<size_t>(std::llround(at(fraction).x() * double(source.size()) / wave.width()));
         };
         switch (c.way) {
-        case Way::Typed:
+        case Way::Typed: {
+            PaintCount paints;
+            Box(dlg, IDC_TRIM_START).setFocus(); // the waveform repaints as it gives the focus up
+            QApplication::processEvents();
+            wave.installEventFilter(&paints);
             Type(Box(dlg, IDC_TRIM_START), c.from);
+            QApplication::processEvents();
+            EXPECT_GT(paints.count, 0); // the shading follows the typed start
             Type(Box(dlg, IDC_TRIM_END), c.to);
             static_cast<QPushButton*>(dlg.GetDlgItem(IDC_TRIM_PLAY))->click();
             played = FindAudibleSpan(ReadCapturedAudio(m_dir / "played.raw")).Seconds();
             break;
+        }
         case Way::Dragged:
             QTest::mousePress(&wave, Qt::LeftButton, {}, at(c.from));
             QTest::mouseMove(&wave, at((c.from + c.to) / 2));

@@ -363,6 +363,7 @@ TEST_F(WindowTest, GrowsWithTheTreeTakingTheRoomAndKeepsItsOrder) {
         // Below the tree, as high as before and moved down with it.
         EXPECT_EQ(place(IDC_REPLACEMENT_LIST), listBefore.translated(0, 200).adjusted(0, 0, 300, 0));
         EXPECT_EQ(place(IDC_SAVE).size(), saveBefore.size());
+        EXPECT_EQ(place(IDC_TRIM).size(), dlg.MapDialogSize(55, 14)); // as Add Sounds, in the template
         EXPECT_EQ(place(IDC_SAVE).top(), saveBefore.top() + 200);
         dlg.resize(1, 1);
         EXPECT_EQ(dlg.size(), dlg.minimumSize());
@@ -513,6 +514,7 @@ TEST(ProgressDialog, FollowsTheWorkNeverGoesBackAndIsFullWhenItIsDone) {
         dialog = dialog != nullptr ? dialog : qobject_cast<QProgressDialog*>(widget);
     }
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "Tonewright");
     std::vector<int> shown;
     for (double done : {0.5, 0.25, 1.0}) {
         EXPECT_TRUE(progress.Update(done));

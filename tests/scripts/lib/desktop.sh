@@ -92,18 +92,3 @@ key() {
 
 # The control that has the keyboard, as the program's windows show it.
 focused() { timeout 5 $ATSPI dump "$APP_NAME" 2>/dev/null | grep -F -e '[focused' -e ',focused' | sed 's/^ *//'; }
-
-# Starts the program inside the stick folder $1 from the program folder $2, as `make run` does,
-# and takes the file dialog's preselected memstick.ind with Return. Succeeds once the main window
-# is up; the dialog as shown is in $FILE_DIALOG.
-open_stick() {
-    cd "$1" || return 1
-    "$2/Tonewright" >/dev/null 2>&1 &
-    APP_PID=$!
-    wait_for 'dialog "Open MEMSTICK.IND file at root of OpenR directory"' 30 || return 1
-    FILE_DIALOG=$SCREEN
-    focus_window "Open MEMSTICK.IND file at root of OpenR directory"
-    key Return
-    wait_for 'label "Software:"' 30 || return 1
-    focus_window Tonewright
-}
