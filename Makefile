@@ -35,7 +35,7 @@ demo: build
 	@$(BUILD)/Tonewright/MakeDemoStick demo-stick "$(DEMO_PROFILE)" $(BUILD)/Tonewright/SOUNDS
 
 test: deps
-	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" \
+	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DCMAKE_CXX_FLAGS_DEBUG="-g1" \
 	    -DTW_SANITIZE=ON -DTW_WERROR=ON >/dev/null
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	@cd $(TEST_BUILD) && rm -f junit.xml && status=0 && \
