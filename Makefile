@@ -36,7 +36,7 @@ demo: build
 
 test: deps
 	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1" -DCMAKE_CXX_FLAGS_DEBUG="-g1" \
-	    -DTW_SANITIZE=ON -DTW_WERROR=ON >/dev/null
+	    -DCMAKE_EXE_LINKER_FLAGS="-fuse-ld=gold" -DTW_SANITIZE=ON -DTW_WERROR=ON >/dev/null
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	@cd $(TEST_BUILD) && rm -f junit.xml && status=0 && \
 	    { ctest --output-on-failure -j $(JOBS) --timeout 300 --output-junit junit.xml || status=1; } && \
