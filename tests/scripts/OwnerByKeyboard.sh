@@ -50,8 +50,7 @@ for button in 'push button "ERS-210"' 'push button "ERS-220"' 'push button "Canc
     expect "$button" "the question"
 done
 focus_window Tonewright
-answer_220() { grep -q 'push button "ERS-220"' <<<"$(focused)" || { key Tab && false; }; }
-poll 10 answer_220 || { echo "FAIL: Tab never reached ERS-220"; fail=1; }
+tab_to 'push button "ERS-220"' || { echo "FAIL: Tab never reached ERS-220"; fail=1; }
 key space
 wait_for 'label "AiboLife 2 (220)"' 30 || exit 1
 for want in 'tree "Aibo Sounds"' 'table cell "AIBO GENERAL"' 'push button "Save" [focused' 'push button "Cancel"' \
@@ -117,8 +116,7 @@ expect 'combo box "dog_bark_trim.wav"' "the Sound list"
 [ "$(stat -c %s "$work/Tonewright/SOUNDS/dog_bark_trim.wav")" = 12044 ] || { echo "FAIL: the cut is not 0.750 s long"; fail=1; }
 
 focus_window Tonewright
-save_focused() { grep -q 'push button "Save"' <<<"$(focused)" || { key Tab && false; }; }
-poll 10 save_focused || { echo "FAIL: Tab never reached Save"; fail=1; }
+tab_to 'push button "Save"' || { echo "FAIL: Tab never reached Save"; fail=1; }
 key space
 wait_for 'Try it out in your AIBO' 30 || fail=1
 for line in "Saved Custom Sounds" "1 custom sounds saved to AUDIO.ODA (uncompressed)" \

@@ -86,10 +86,7 @@ key shift+Tab Return
 wait_for 'birthday_song_trim.wav' 30
 focus_window Tonewright
 # Round to Save; Space pushes it. The summary comes up in a message box.
-for _ in 1 2 3 4 5 6 7; do
-    grep -q 'push button "Save"' <<<"$(focused)" && break
-    key Tab
-done
+tab_to 'push button "Save"'
 key space
 wait_for 'Try it out in your AIBO' 30
 shot Tonewright save-summary.png

@@ -92,3 +92,7 @@ key() {
 
 # The control that has the keyboard, as the program's windows show it.
 focused() { timeout 5 $ATSPI dump "$APP_NAME" 2>/dev/null | grep -F -e '[focused' -e ',focused' | sed 's/^ *//'; }
+
+# Tabs on until the control that has the keyboard shows TEXT; fails after 10 seconds.
+tab_to() { poll 10 tab_toward "$1"; }
+tab_toward() { grep -qF -- "$1" <<<"$(focused)" || { key Tab && false; }; }
