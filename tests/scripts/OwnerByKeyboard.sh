@@ -46,9 +46,7 @@ expect 'then press the chest pause button' "the message"
 focus_window Tonewright
 key Return
 wait_for 'Which AIBO is this memory stick for?' 30 || exit 1
-for button in 'push button "ERS-210"' 'push button "ERS-220"' 'push button "Cancel"'; do
-    expect "$button" "the question"
-done
+for button in 'push button "ERS-210"' 'push button "ERS-220"' 'push button "Cancel"'; do expect "$button" "the question"; done
 focus_window Tonewright
 tab_to 'push button "ERS-220"' || { echo "FAIL: Tab never reached ERS-220"; fail=1; }
 key space
